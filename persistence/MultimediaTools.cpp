@@ -1,0 +1,5 @@
+#include "persistence/MultimediaTools.h"
+
+#include "platform/Platform.h"
+
+uint32_t GetTickMs() { return plat::TickCount(); }

@@ -1,0 +1,94 @@
+#include "saver/ProgramEntry.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPointer>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/Platform.h"
+#include "platform/SingleInstance.h"
+#include "platform/SysUtils.h"
+#include "saver/FPUControl.h"
+#include "saver/ScreenSaverUtils.h"
+
+namespace {
+QPointer<QWidget> GMainForm;
+
+// Closing the main form ends the program, as the framework's main form does.
+class MainFormWatch : public QObject {
+public:
+  using QObject::QObject;
+  bool eventFilter(QObject* Obj, QEvent* E) override {
+    if (E->type() == QEvent::Close && Obj == GMainForm.data()) {
+      // Runs after the form's own close handling has accepted the close.
+      QMetaObject::invokeMethod(qApp, [] {
+        if (!GMainForm || !GMainForm->isVisible()) QCoreApplication::quit();
+      }, Qt::QueuedConnection);
+    }
+    return false;
+  }
+};
+
+int NotAvailable(const char* What) {
+  std::fprintf(stderr, "Rizuder: %s is not available in this build.\n", What);
+  return 2;
+}
+}  // namespace
+
+void CheckSingleInstance() {
+  if (plat::SignalRunningInstance(ApplicationTitleText)) std::exit(0);
+}
+
+int RunForm(const TFormFactory& CreateForm) {
+  CheckSingleInstance();
+  plat::SetApplicationTitle(ApplicationTitleText);
+  plat::ListenAsInstance(ApplicationTitleText, [] {
+    if (!GMainForm) return;
+    GMainForm->show();
+    GMainForm->raise();
+    GMainForm->activateWindow();
+  });
+  QApplication::setQuitOnLastWindowClosed(false);
+  MainFormWatch Watch;
+  qApp->installEventFilter(&Watch);
+  int Result = 0;
+  {
+    std::unique_ptr<QWidget> Form = CreateForm();
+    GMainForm = Form.get();
+    if (Form) {
+      if (!Form->isVisible() && !Form->testAttribute(Qt::WA_WState_ExplicitShowHide)) Form->show();
+      Result = QApplication::exec();
+    }
+    GMainForm = nullptr;
+  }
+  qApp->removeEventFilter(&Watch);
+  plat::StopListening();
+  return Result;
+}
+
+int ProgramEntry(const TSaverForms& Forms) {
+  FPU().Reset();
+  FPU().SetPrecision(0);
+  FPU().SetRoundingMode(3);
+  try {
+    switch (ScreenSaverModeChar()) {
+      case 'S':
+        return Forms.SaveScreen ? RunForm(Forms.SaveScreen) : NotAvailable("the full-screen show");
+      case 'P':
+        return Forms.Preview ? RunForm(Forms.Preview) : NotAvailable("the preview");
+      case 'A':
+        ChangeSaverPassword();
+        return 0;
+      case 'L':
+        return 0;
+      default:
+        return Forms.Configuration ? RunForm(Forms.Configuration)
+                                   : NotAvailable("the configuration dialog");
+    }
+  } catch (const std::exception& E) {
+    plat::MessageBox(E.what(), plat::ApplicationTitle(), plat::MB_OK | plat::MB_ICONERROR);
+    return 1;
+  }
+}

@@ -1,0 +1,102 @@
+#include "tests/support/TestEnv.h"
+
+#include "platform/SysUtils.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+namespace {
+std::string GDir;
+std::string GBase;  // taken before any test changes TMPDIR
+std::vector<plat::MessageBoxRequest> GBoxes;
+std::deque<int> GAnswers;
+
+int RecordBox(const plat::MessageBoxRequest& R) {
+  GBoxes.push_back(R);
+  if (!GAnswers.empty()) {
+    const int A = GAnswers.front();
+    GAnswers.pop_front();
+    return A;
+  }
+  if ((R.Flags & 0x0F) == plat::MB_YESNO) return (R.Flags & plat::MB_DEFBUTTON2) ? plat::IDNO : plat::IDYES;
+  return plat::IDOK;
+}
+
+class IsolatingListener : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    std::string Tmpl = GBase + "/rizuder-test-XXXXXX";
+    if (!mkdtemp(Tmpl.data())) std::abort();
+    GDir = Tmpl;
+    for (const char* Sub : {"config", "data", "tmp"}) fs::create_directories(GDir + "/" + Sub);
+    setenv("XDG_CONFIG_HOME", (GDir + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (GDir + "/data").c_str(), 1);
+    setenv("TMPDIR", (GDir + "/tmp").c_str(), 1);
+    unsetenv("RIZUDER_SYSTEM_DIR");
+    unsetenv("RIZUDER_REGISTRY_DIR");
+    unsetenv("RIZUDER_PLATFORM");
+    unsetenv("RIZUDER_STANDIN_DIR");
+    GBoxes.clear();
+    GAnswers.clear();
+    plat::SetMessageBoxSink(RecordBox);
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    plat::SetTickHook({});
+    plat::SetNowHook(nullptr);
+    plat::SetShellHook({});
+    plat::SetProgramFileName({});
+    std::error_code Ec;
+    if (!GDir.empty()) fs::remove_all(GDir, Ec);
+    GDir.clear();
+  }
+};
+}  // namespace
+
+const std::string& TestDir() { return GDir; }
+std::string TempDir() { return GDir + "/tmp"; }
+const std::vector<plat::MessageBoxRequest>& MessageBoxes() { return GBoxes; }
+void QueueMessageBoxAnswer(int Answer) { GAnswers.push_back(Answer); }
+
+std::vector<std::string> ListDir(const std::string& Dir) {
+  std::vector<std::string> R;
+  std::error_code Ec;
+  for (const auto& E : fs::directory_iterator(Dir, Ec)) R.push_back(E.path().filename().string());
+  std::sort(R.begin(), R.end());
+  return R;
+}
+
+std::string ReadFileBytes(const std::string& Path) {
+  std::ifstream F(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(F), {});
+}
+
+void WriteFileBytes(const std::string& Path, const std::string& Bytes) {
+  std::ofstream F(Path, std::ios::binary | std::ios::trunc);
+  F.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
+std::string BuildPath(const std::string& Relative) {
+  const char* Bin = std::getenv("RIZUDER_TEST_BIN");
+  return std::string(Bin ? Bin : ".") + "/" + Relative;
+}
+
+}  // namespace testsupport
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  testsupport::GBase = fs::temp_directory_path().string();
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication App(argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new testsupport::IsolatingListener);
+  return RUN_ALL_TESTS();
+}
