@@ -1,0 +1,62 @@
+#include "graphics/GraphicObjects.h"
+
+#include <QPainter>
+
+uint32_t AlignmentToDrawTextFlags(THorizontalAlignment A) {
+  switch (A) {
+    case haCenter:
+      return plat::DT_CENTER;
+    case haRight:
+      return plat::DT_RIGHT;
+    default:
+      return plat::DT_LEFT;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomGraphics
+
+TCustomGraphics::TCustomGraphics(QWidget* AOwner)
+    : QWidget(AOwner), FRaster(std::make_unique<TDIBRaster>(64, 64)) {
+  // The stretch writes every client pixel; an erase first would only flicker.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAutoFillBackground(false);
+}
+
+TCustomGraphics::~TCustomGraphics() = default;
+
+void TCustomGraphics::SetRasterSize(int AWidth, int AHeight) {
+  FRaster.reset();
+  FRaster = std::make_unique<TDIBRaster>(AWidth, AHeight);
+  FBackRaster.reset();
+  if (FDoubleBuffered) FBackRaster = std::make_unique<TDIBRaster>(AWidth, AHeight);
+}
+
+void TCustomGraphics::SetDoubleBuffered(bool Value) {
+  FDoubleBuffered = Value;
+  SetRasterSize(FRaster->Width, FRaster->Height);
+}
+
+void TCustomGraphics::SwapBuffers() {
+  if (FDoubleBuffered) std::swap(FRaster, FBackRaster);
+}
+
+int TCustomGraphics::RasterToClientX(int X) const {
+  return CheckedDiv(CheckedMul(X, ClientWidth()), FRaster->Width);
+}
+
+int TCustomGraphics::RasterToClientY(int Y) const {
+  return CheckedDiv(CheckedMul(Y, ClientHeight()), FRaster->Height);
+}
+
+void TCustomGraphics::Paint(plat::TPaintTarget& DC) {
+  FRaster->StretchToDC(&DC, 0, 0, FRaster->Width, FRaster->Height, 0, 0, ClientWidth(),
+                       ClientHeight(), plat::COLORONCOLOR);
+}
+
+void TCustomGraphics::paintEvent(QPaintEvent*) {
+  QPainter P(this);
+  plat::TPaintTarget DC(&P);
+  Paint(DC);
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The control that shows a raster stretched over its client area, the horizontal alignment of
+// texts, and the persistent figures.
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+#include "graphics/GfxTool.h"
+
+enum THorizontalAlignment : uint8_t { haLeft = 0, haCenter = 1, haRight = 2 };
+
+// DT_LEFT, DT_CENTER or DT_RIGHT; any other value gives DT_LEFT.
+uint32_t AlignmentToDrawTextFlags(THorizontalAlignment A);
+
+// Owns a raster (64 x 64 at creation) and paints it over the whole client area, dropping or
+// repeating rows and columns. The background is never erased: the stretch covers it. With
+// double buffering a back raster of the same size exists, and SwapBuffers exchanges the two.
+class TCustomGraphics : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit TCustomGraphics(QWidget* AOwner = nullptr);
+  ~TCustomGraphics() override;
+
+  TDIBRaster* Raster() const { return FRaster.get(); }
+  TDIBRaster* BackRaster() const { return FBackRaster.get(); }
+  bool DoubleBuffered() const { return FDoubleBuffered; }
+
+  // New black rasters of AWidth x AHeight (rounded up to even); no repaint.
+  void SetRasterSize(int AWidth, int AHeight);
+  // Switching, even to the same value, replaces the rasters.
+  void SetDoubleBuffered(bool Value);
+  // Exchanges the rasters when double buffered (the back raster keeps the last frame).
+  void SwapBuffers();
+  // Where raster column X (row Y) lands on the client area; a raster of width (height) 0
+  // raises the division error.
+  int RasterToClientX(int X) const;
+  int RasterToClientY(int Y) const;
+
+  int ClientWidth() const { return width(); }
+  int ClientHeight() const { return height(); }
+
+protected:
+  virtual void Paint(plat::TPaintTarget& DC);
+  void paintEvent(QPaintEvent* Event) override;
+
+private:
+  std::unique_ptr<TDIBRaster> FRaster;
+  std::unique_ptr<TDIBRaster> FBackRaster;
+  bool FDoubleBuffered = false;
+};
