@@ -101,6 +101,11 @@ RIZ_PUBLISHED(TTestRecordKind) {
   D.Opaque("Bounds", tkRecord);
 }
 
+RIZ_PUBLISHED(TTestUserProperties) {
+  D.Boolean("UseStandardResolution", &TTestUserProperties::UseStandardResolution);
+  D.Boolean("InterpolateToFullscreen", &TTestUserProperties::InterpolateToFullscreen);
+}
+
 void RegisterTestClasses() {
   RegisterReflectiveClass<TTestPersonalInfo>();
   RegisterReflectiveClass<TTestSaverInfo>();
@@ -112,6 +117,58 @@ void RegisterTestClasses() {
   RegisterReflectiveClass<TTestForeign>();
   RegisterReflectiveClass<TTestOddKinds>();
   RegisterReflectiveClass<TTestRecordKind>();
+  RegisterReflectiveClass<TTestUserProperties>();
+}
+
+RawItems& RawItems::Int(int32_t V) {
+  B.append(reinterpret_cast<const char*>(&V), 4);
+  return *this;
+}
+RawItems& RawItems::Int64(int64_t V) {
+  B.append(reinterpret_cast<const char*>(&V), 8);
+  return *this;
+}
+RawItems& RawItems::Str(const std::string& S) {
+  Int(static_cast<int32_t>(S.size()));
+  B += S;
+  return *this;
+}
+RawItems& RawItems::Bytes(const std::string& S) {
+  B += S;
+  return *this;
+}
+RawItems& RawItems::Block(const std::string& Name, const RawItems& Content) {
+  Int(sitBlock).Str(Name).Int64(8 + static_cast<int64_t>(Content.B.size()));
+  B += Content.B;
+  return *this;
+}
+RawItems& RawItems::BinaryValue(const std::string& Name, const std::string& Payload) {
+  Int(sitBinary).Str(Name);
+  B += Payload;
+  return *this;
+}
+RawItems& RawItems::IntValue(const std::string& Name, int32_t V) {
+  return Int(sitBinary).Str(Name).Int(V);
+}
+RawItems& RawItems::StringValue(const std::string& Name, const std::string& V) {
+  return Int(sitString).Str(Name).Str(V);
+}
+
+RawItems Record(const std::string& ClassName, int32_t PropertyCount, const RawItems& Properties,
+                const RawItems& Inner) {
+  RawItems R;
+  R.Block("ClassInfo", RawItems().IntValue("IsNIL", 0).StringValue("ClassName", ClassName).IntValue(
+                           "PropertyCount", PropertyCount));
+  R.Block("Properties", Properties);
+  R.Block("InnerProperties", Inner);
+  return R;
+}
+
+RawItems Property(const std::string& Name, int32_t Kind, const RawItems& Value) {
+  RawItems Content;
+  Content.IntValue("Type", Kind);
+  Content.B += Value.B;
+  return RawItems().Block(Name, Content);
 }
 
 std::string Bytes(const TMemoryStream& S) {

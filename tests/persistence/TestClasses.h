@@ -119,8 +119,34 @@ class TTestRecordKind : public TReflectivePersistent {
   RIZ_REFLECTIVE(TTestRecordKind, TReflectivePersistent)
 };
 
+// The per-user options: two Booleans, stored only in the registry.
+class TTestUserProperties : public TReflectivePersistent {
+  RIZ_REFLECTIVE(TTestUserProperties, TReflectivePersistent)
+public:
+  bool UseStandardResolution = false;
+  bool InterpolateToFullscreen = false;
+};
+
 // Registers every class above.
 void RegisterTestClasses();
+
+// Raw bytes of the object stream, built by hand.
+struct RawItems {
+  std::string B;
+  RawItems& Int(int32_t V);
+  RawItems& Int64(int64_t V);
+  RawItems& Str(const std::string& S);  // length and bytes, as given
+  RawItems& Bytes(const std::string& S);
+  RawItems& Block(const std::string& Name, const RawItems& Content);
+  RawItems& BinaryValue(const std::string& Name, const std::string& Payload);
+  RawItems& IntValue(const std::string& Name, int32_t V);
+  RawItems& StringValue(const std::string& Name, const std::string& V);
+};
+// The record of an object: ClassInfo, Properties (as given) and an empty InnerProperties.
+RawItems Record(const std::string& ClassName, int32_t PropertyCount, const RawItems& Properties,
+                const RawItems& Inner = {});
+// One property block: "Type" and the value items given.
+RawItems Property(const std::string& Name, int32_t Kind, const RawItems& Value);
 
 // Helpers
 std::string Bytes(const TMemoryStream& S);
