@@ -363,15 +363,12 @@ public:
       throw ERegistryException("The registry store directory \"" + Dir + "\" cannot be created: " +
                                std::strerror(errno));
     const std::string LockName = FFile + ".lock";
-    FLock = ::open(LockName.c_str(), (Write ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
-    if (FLock >= 0) {
-      while (::flock(FLock, Write ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+    FLock.Fd = ::open(LockName.c_str(), (Write ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
+    if (FLock.Fd >= 0) {
+      while (::flock(FLock.Fd, Write ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
       }
     }
     Load();
-  }
-  ~Transaction() {
-    if (FLock >= 0) ::close(FLock);
   }
   Node& Root() { return *GCache.Root; }
 
@@ -392,7 +389,13 @@ private:
   HKEY FRoot;
   bool FWrite;
   std::string FFile;
-  int FLock = -1;
+  // Closed (and so unlocked) also when the constructor fails after taking the lock.
+  struct LockFile {
+    int Fd = -1;
+    ~LockFile() {
+      if (Fd >= 0) ::close(Fd);
+    }
+  } FLock;
 
   void Remember() {
     struct stat St{};

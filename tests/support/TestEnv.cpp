@@ -86,8 +86,11 @@ void WriteFileBytes(const std::string& Path, const std::string& Bytes) {
 }
 
 std::string BuildPath(const std::string& Relative) {
-  const char* Bin = std::getenv("RIZUDER_TEST_BIN");
-  return std::string(Bin ? Bin : ".") + "/" + Relative;
+  if (const char* Bin = std::getenv("RIZUDER_TEST_BIN"); Bin && *Bin) return std::string(Bin) + "/" + Relative;
+  // Run by hand: the build tree holds this program under tests/<folder>/.
+  std::string Self = fs::read_symlink("/proc/self/exe").string();
+  const size_t At = Self.rfind("/tests/");
+  return (At == std::string::npos ? std::string(".") : Self.substr(0, At)) + "/" + Relative;
 }
 
 }  // namespace testsupport

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "persistence/CPUUtility.h"
+#include "persistence/FilesTool.h"
+#include "persistence/MultimediaTools.h"
+#include "persistence/WindowsTool.h"
+#include "platform/Platform.h"
+#include "platform/SysUtils.h"
+#include "tests/support/TestEnv.h"
+
+using testsupport::MessageBoxes;
+
+namespace {
+TDateTime NoonDec9() { return 46000.5; }  // 9 December 2025, 12:00
+}
+
+TEST(ShowLastError, CodeZeroShowsNothing) {
+  EXPECT_FALSE(ShowLastError("anything", 0));
+  EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST(ShowLastError, ErrorBoxWithContextAndSystemText) {
+  EXPECT_TRUE(ShowLastError("WindowTool.GetTempDir", ENOENT));
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  const auto& Box = MessageBoxes()[0];
+  EXPECT_EQ(Box.Caption, "Error");
+  EXPECT_EQ(Box.Flags, 0x40u);
+  EXPECT_EQ(Box.Text, "WindowTool.GetTempDir\r\n" + plat::SystemErrorText(ENOENT));
+  EXPECT_FALSE(plat::SystemErrorText(ENOENT).empty());
+}
+
+TEST(Directories, TempDirHasItsSeparatorAndFollowsTMPDIR) {
+  EXPECT_EQ(GetTempDir(), testsupport::TempDir() + "/");
+  setenv("TMPDIR", "/nonexistent-dir-for-test", 1);
+  EXPECT_EQ(GetTempDir(), "/tmp/");
+}
+
+TEST(Directories, SystemDirectoryIsCreatedWithoutSeparator) {
+  const std::string Dir = GetSystemDirectory();
+  EXPECT_EQ(Dir, testsupport::TestDir() + "/data/Zerozezu/ScreenSavers");
+  struct stat St{};
+  EXPECT_EQ(stat(Dir.c_str(), &St), 0);
+  EXPECT_TRUE(S_ISDIR(St.st_mode));
+}
+
+TEST(Directories, SystemDirectoryFailureIsReportedOnce) {
+  // A file where the directory should be.
+  const std::string Blocker = testsupport::TestDir() + "/blocker";
+  testsupport::WriteFileBytes(Blocker, "x");
+  setenv("RIZUDER_SYSTEM_DIR", (Blocker + "/sub").c_str(), 1);
+  EXPECT_EQ(GetSystemDirectory(), "");
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].Text.rfind("WindowTool.GetSystemDirectory\r\n", 0), 0u);
+}
+
+TEST(WindowsVersion, NtFamilyUnlessAskedForTheOther) {
+  EXPECT_EQ(WindowsVersion().Platform, wpWindowsNT);
+  EXPECT_GT(WindowsVersion().Major, 0);
+  EXPECT_EQ(WindowsVersion().CSDVersion, "");
+  setenv("RIZUDER_PLATFORM", "9x", 1);
+  TWindowsVersionInfo Info;
+  GetWindowsVersion(Info);
+  EXPECT_EQ(Info.Platform, wpWindows9x);
+}
+
+TEST(MakeUniqueFileName, CounterFromTheDateBytes) {
+  plat::SetNowHook(NoonDec9);
+  const std::string Dir = testsupport::TempDir();
+  std::string Name;
+  MakeUniqueFileName(Dir, "SCR_MEDIA", "jpg", Name);
+  EXPECT_EQ(Name, Dir + "/SCR_MEDIA40E6761000000000.jpg");
+  testsupport::WriteFileBytes(Name, "taken");
+  MakeUniqueFileName(Dir + "/", "SCR_MEDIA", "jpg", Name);  // no second separator
+  EXPECT_EQ(Name, Dir + "/SCR_MEDIA40E6761000000001.jpg");
+}
+
+TEST(MakeUniqueFileName, DirectoriesDoNotCountAndEmptyDirIsRoot) {
+  plat::SetNowHook(NoonDec9);
+  const std::string Dir = testsupport::TempDir();
+  ASSERT_EQ(mkdir((Dir + "/EMB_FNT_40E6761000000000.TTF").c_str(), 0700), 0);
+  std::string Name;
+  MakeUniqueFileName(Dir, "EMB_FNT_", "TTF", Name);
+  EXPECT_EQ(Name, Dir + "/EMB_FNT_40E6761000000000.TTF");
+  MakeUniqueFileName("", "X", "y", Name);
+  EXPECT_EQ(Name, "/X40E6761000000000.y");
+}
+
+TEST(FileVersionStrings, NoBlockLeavesOutputsAsPassed) {
+  const std::string File = testsupport::TempDir() + "/plain";
+  testsupport::WriteFileBytes(File, "no version here");
+  std::string S[8] = {"a", "b", "c", "d", "e", "f", "g", "h"};
+  EXPECT_FALSE(GetFileVersionStrings(File, S[0], S[1], S[2], S[3], S[4], S[5], S[6], S[7]));
+  EXPECT_EQ(S[0] + S[7], "ah");
+}
+
+TEST(FileVersionStrings, LooksUpUnderTheFirstTranslation) {
+  const std::string File = testsupport::TempDir() + "/versioned";
+  testsupport::WriteFileBytes(File, "x");
+  plat::SetFileVersionBlock(
+      File, plat::BuildVersionBlock({{0x0407, 0x04E4}, {0x0409, 0x04B0}},
+                                    {{"CompanyName", "Zerozezu"},
+                                     {"FileVersion", "1.2.3.4"},
+                                     {"ProductName", "Gr\xFC\xDF" "e"}}));
+  std::string S[8] = {"a", "b", "c", "d", "e", "f", "g", "h"};
+  EXPECT_TRUE(GetFileVersionStrings(File, S[0], S[1], S[2], S[3], S[4], S[5], S[6], S[7]));
+  EXPECT_EQ(S[0], "Zerozezu");
+  EXPECT_EQ(S[1], "b");
+  EXPECT_EQ(S[2], "1.2.3.4");
+  EXPECT_EQ(S[6], "Grüße");
+  EXPECT_EQ(S[7], "h");
+  plat::SetFileVersionBlock(File, {});
+}
+
+TEST(FileVersionStrings, MissingTranslationListGivesTrueAndNoChange) {
+  const std::string File = testsupport::TempDir() + "/versioned";
+  testsupport::WriteFileBytes(File, "x");
+  plat::SetFileVersionBlock(File, plat::BuildVersionBlock({{0x0407, 0x04E4}},
+                                                          {{"FileVersion", "9"}}, false));
+  std::string S[8] = {"a", "b", "c", "d", "e", "f", "g", "h"};
+  EXPECT_TRUE(GetFileVersionStrings(File, S[0], S[1], S[2], S[3], S[4], S[5], S[6], S[7]));
+  EXPECT_EQ(S[2], "c");
+  plat::SetFileVersionBlock(File, {});
+}
+
+TEST(ProcessorFeatures, OverrideAndDetection) {
+  OverrideProcessorFeatures(false, true);
+  EXPECT_FALSE(HasMMX());
+  EXPECT_TRUE(Has3DNow());
+  ClearProcessorOverride();
+  EXPECT_EQ(HasMMX(), MMXAvailable);
+#if defined(__x86_64__)
+  EXPECT_TRUE(MMXAvailable);  // every x86-64 processor has MMX
+#endif
+}
+
+TEST(TickClock, FollowsTheHookAndWraps) {
+  uint32_t T = 0xFFFFFFF0u;
+  plat::SetTickHook([&] { return T; });
+  EXPECT_EQ(GetTickMs(), 0xFFFFFFF0u);
+  T += 0x20;
+  EXPECT_EQ(GetTickMs(), 0x10u);
+  plat::SetTickHook({});
+  const uint32_t A = GetTickMs();
+  EXPECT_LE(static_cast<uint32_t>(GetTickMs() - A), 1000u);
+}

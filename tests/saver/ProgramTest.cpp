@@ -1,0 +1,63 @@
+// The programs as a user starts them, in separate processes.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include "tests/support/TestEnv.h"
+
+namespace {
+QString Program(const char* Relative) { return QString::fromStdString(testsupport::BuildPath(Relative)); }
+
+int CountLines(const std::string& Path) {
+  const std::string S = testsupport::ReadFileBytes(Path);
+  return static_cast<int>(std::count(S.begin(), S.end(), '\n'));
+}
+
+bool WaitFor(const std::function<bool()>& Cond, int Ms) {
+  QElapsedTimer T;
+  T.start();
+  while (!Cond()) {
+    if (T.elapsed() > Ms) return false;
+    QThread::msleep(20);
+  }
+  return true;
+}
+}  // namespace
+
+TEST(RizuderProgram, ModeLEndsAtOnce) {
+  QProcess P;
+  P.start(Program("saver/Rizuder"), {"/l"});
+  ASSERT_TRUE(P.waitForFinished(10000));
+  EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_FALSE(P.readAllStandardError().contains("Rizuder:"));
+}
+
+TEST(RizuderProgram, LoneDashTakesTheConfigurationRoad) {
+  QProcess P;
+  P.start(Program("saver/Rizuder"), {"-"});
+  ASSERT_TRUE(P.waitForFinished(10000));
+  EXPECT_EQ(P.exitCode(), 2);
+  EXPECT_TRUE(P.readAllStandardError().contains("configuration dialog"));
+}
+
+TEST(SingleInstance, SecondProcessRaisesTheFirstAndEnds) {
+  const std::string Marker = testsupport::TempDir() + "/shown";
+  QProcess First;
+  First.start(Program("tests/saver/instance_helper"), {QString::fromStdString(Marker)});
+  ASSERT_TRUE(First.waitForStarted(5000));
+  ASSERT_TRUE(WaitFor([&] { return CountLines(Marker) >= 1; }, 10000));
+
+  QProcess Second;
+  Second.start(Program("tests/saver/instance_helper"), {QString::fromStdString(Marker)});
+  ASSERT_TRUE(Second.waitForFinished(10000));
+  EXPECT_EQ(Second.exitCode(), 0);
+  // The first instance was brought forward (shown again); the second never showed a window.
+  EXPECT_TRUE(WaitFor([&] { return CountLines(Marker) == 2; }, 5000));
+  EXPECT_EQ(First.state(), QProcess::Running);
+
+  First.terminate();
+  if (!First.waitForFinished(5000)) First.kill();
+}
