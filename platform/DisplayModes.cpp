@@ -164,9 +164,18 @@ private:
     if (Major < 1 || (Major == 1 && Minor < 2)) return false;
     FCurrentResources = Major > 1 || Minor >= 3;
     FBits = BitsForDepth(DefaultDepth(FDisplay, DefaultScreen(FDisplay)));
+    const RROutput Primary = FCurrentResources ? XRRGetOutputPrimary(FDisplay, FRoot) : 0;
+    if (FindOutput(Primary)) return true;
+    // Some servers fill in their outputs only when asked to probe.
+    FCurrentResources = false;
+    return FindOutput(Primary);
+  }
+
+  bool FindOutput(RROutput Primary) {
+    FOutput = 0;
+    FCrtc = 0;
     XRRScreenResources* Res = Resources();
     if (!Res) return false;
-    RROutput Primary = FCurrentResources ? XRRGetOutputPrimary(FDisplay, FRoot) : 0;
     for (int Pass = 0; Pass < 2 && !FOutput; ++Pass) {
       for (int I = 0; I < Res->noutput && !FOutput; ++I) {
         const RROutput O = Res->outputs[I];
