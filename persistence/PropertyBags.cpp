@@ -9,8 +9,8 @@ static_assert(std::endian::native == std::endian::little,
 namespace {
 
 // "void TPropertyBag::ReadProperty()" -> "TPropertyBag.ReadProperty"
-std::string RoutineName(const std::source_location& Where) {
-  std::string_view F = Where.function_name();
+std::string RoutineName(const char* Where) {
+  std::string_view F = Where ? Where : "";
   const size_t Paren = F.find('(');
   if (Paren != std::string_view::npos) F = F.substr(0, Paren);
   const size_t Blank = F.rfind(' ');
@@ -55,13 +55,13 @@ void InsideReadBlock(TPropertyBag& Bag, F&& Body) {
 // ---------------------------------------------------------------------------------------------
 // Error routine
 
-std::string TPropertyBag::ComposeText(const std::string& Msg, const std::source_location& Where) const {
+std::string TPropertyBag::ComposeText(const std::string& Msg, const char* Where) const {
   return "Error in procedure : " + RoutineName(Where) +
          ", InstanceClass : " + (FObj ? FObj->ClassName() : std::string("nil")) +
          ", Message " + Msg;
 }
 
-void TPropertyBag::Error(TBagErrorCode Code, const std::string& Msg, std::source_location Where) {
+void TPropertyBag::Error(TBagErrorCode Code, const std::string& Msg, const char* Where) {
   const std::string Text = ComposeText(Msg, Where);
   if (FOnError) {
     FOnError(*this, Code, Text);
@@ -70,11 +70,11 @@ void TPropertyBag::Error(TBagErrorCode Code, const std::string& Msg, std::source
   throw EPropertyBagError(Text);
 }
 
-void TPropertyBag::Fatal(const std::string& Msg, std::source_location Where) {
+void TPropertyBag::Fatal(const std::string& Msg, const char* Where) {
   throw EPropertyBagError(ComposeText(Msg, Where));
 }
 
-void TPropertyBag::CheckBlockDepth(size_t Depth, std::source_location Where) {
+void TPropertyBag::CheckBlockDepth(size_t Depth, const char* Where) {
   if (Depth >= static_cast<size_t>(MaxBlockDepth))
     Fatal(Format("blocks nested deeper than %d", MaxBlockDepth), Where);
 }

@@ -12,13 +12,22 @@
 
 #include <cstdint>
 #include <memory>
-#include <source_location>
+#include <version>
 #include <string>
 #include <vector>
 
 #include "persistence/ReflectionObjects.h"
 #include "platform/Classes.h"
 #include "platform/Registry.h"
+
+// The name of the calling routine, as the compiler spells it; a compiler without
+// std::source_location gives the bare function name.
+#if defined(__cpp_lib_source_location)
+#include <source_location>
+#define RIZ_CALLER_FUNCTION std::source_location::current().function_name()
+#else
+#define RIZ_CALLER_FUNCTION __builtin_FUNCTION()
+#endif
 
 enum TBagErrorCode : uint8_t {
   pbeTypeMismatch = 1,
@@ -107,18 +116,18 @@ protected:
   // Composes "Error in procedure : <routine>, InstanceClass : <class>, Message <Msg>" and hands
   // it to the handler, or raises EPropertyBagError without one. <routine> is the caller.
   void Error(TBagErrorCode Code, const std::string& Msg,
-             std::source_location Where = std::source_location::current());
+             const char* Where = RIZ_CALLER_FUNCTION);
   // The same text, always raised: the bag cannot go on.
   [[noreturn]] void Fatal(const std::string& Msg,
-                          std::source_location Where = std::source_location::current());
-  void CheckBlockDepth(size_t Depth, std::source_location Where = std::source_location::current());
+                          const char* Where = RIZ_CALLER_FUNCTION);
+  void CheckBlockDepth(size_t Depth, const char* Where = RIZ_CALLER_FUNCTION);
 
 private:
   void ReadProperty();
   void WriteProperty(int Index);
   void ReadPropertyValue(int Index);
   void WritePropertyValue(int Index);
-  std::string ComposeText(const std::string& Msg, const std::source_location& Where) const;
+  std::string ComposeText(const std::string& Msg, const char* Where) const;
   uint8_t* Buffer();
 
   TReflectivePersistent* FObj = nullptr;
