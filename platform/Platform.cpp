@@ -23,6 +23,7 @@
 #include <cpuid.h>
 #endif
 
+#include "platform/Registry.h"
 #include "platform/SysUtils.h"
 
 namespace plat {
@@ -263,6 +264,22 @@ void ShellOpen(const std::string& Address) {
 void ShellExecute(const std::string& Program, const std::string& Parameters) {
   if (GShellHook) {
     GShellHook({"open", Program, Parameters});
+    return;
+  }
+  // There is no display control panel: its installer entry is played by recording the saver
+  // as the active one, as the control panel would.
+  static const std::string InstallEntry = "desk.cpl,InstallRizuder ";
+  if (SameText(Program, "rundll32.exe")) {
+    if (StartsWith(Parameters, InstallEntry)) {
+      try {
+        TRegistry Reg;
+        Reg.SetRootKey(HKEY_CURRENT_USER);
+        if (Reg.OpenKey("Control Panel\\desktop", true))
+          Reg.WriteString("SCRNSAVE.EXE", Parameters.substr(InstallEntry.size()));
+      } catch (const std::exception&) {
+        // The shell's result is not reported.
+      }
+    }
     return;
   }
   QProcess::startDetached(QString::fromStdString(Program),

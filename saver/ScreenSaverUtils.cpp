@@ -77,3 +77,7 @@ bool SaverPasswordEnabled() {
     return false;
   }
 }
+
+void ActivateScreenSaverFile(const std::string& Path) {
+  plat::ShellExecute("rundll32.exe", "desk.cpl,InstallRizuder " + Path);
+}

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -23,3 +24,7 @@ void ChangeSaverPassword();
 bool VerifySaverPassword(QWidget* Form);
 // The user's "ScreenSaveUsePassword" flag; false whenever it cannot be read.
 bool SaverPasswordEnabled();
+
+// Hands a screen-saver file to the display control panel's installer entry; the result is not
+// examined.
+void ActivateScreenSaverFile(const std::string& Path);

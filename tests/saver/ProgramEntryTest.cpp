@@ -126,3 +126,18 @@ TEST(PasswordFlag, ReadFromTheDesktopKeyNeverRaising) {
   testsupport::WriteFileBytes(plat::RegistryStore::FileFor(HKEY_CURRENT_USER), "damaged");
   EXPECT_FALSE(SaverPasswordEnabled());
 }
+
+TEST(ControlPanel, ActivationRecordsTheActiveSaver) {
+  ActivateScreenSaverFile("/home/u/Demo Saver.scr");
+  TRegistry R;
+  ASSERT_TRUE(R.OpenKeyReadOnly("Control Panel\\desktop"));
+  EXPECT_EQ(R.ReadString("SCRNSAVE.EXE"), "/home/u/Demo Saver.scr");
+
+  std::vector<plat::ShellCall> Calls;
+  plat::SetShellHook([&](const plat::ShellCall& C) { Calls.push_back(C); });
+  ActivateScreenSaverFile("/p/x.scr");
+  ASSERT_EQ(Calls.size(), 1u);
+  EXPECT_EQ(Calls[0].Verb, "open");
+  EXPECT_EQ(Calls[0].File, "rundll32.exe");
+  EXPECT_EQ(Calls[0].Parameters, "desk.cpl,InstallRizuder /p/x.scr");
+}

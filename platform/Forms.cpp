@@ -1,0 +1,80 @@
+#include "platform/Forms.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QShowEvent>
+
+#include "platform/Platform.h"
+
+TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
+
+void TApplication::HandleException(const std::exception& E) {
+  plat::MessageBox(E.what(), plat::ApplicationTitle(), plat::MB_OK | plat::MB_ICONERROR);
+}
+
+bool TApplication::notify(QObject* Receiver, QEvent* Event) {
+  try {
+    return QApplication::notify(Receiver, Event);
+  } catch (const std::exception& E) {
+    HandleException(E);
+  }
+  return false;
+}
+
+TForm::TForm(QWidget* Parent) : QDialog(Parent) {
+  // A form is a window of its own; dialogs get their frame and modality from ShowModal.
+  setWindowFlags(Qt::Window);
+}
+
+void TForm::DoCreate() {
+  try {
+    FormCreate();
+  } catch (const std::exception& E) {
+    TApplication::HandleException(E);
+  }
+}
+
+void TForm::DoDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  try {
+    FormDestroy();
+  } catch (const std::exception& E) {
+    TApplication::HandleException(E);
+  }
+}
+
+int TForm::ShowModal() {
+  FModalResult = mrNone;
+  setModal(true);
+  exec();
+  return FModalResult;
+}
+
+void TForm::SetModalResult(int Result) {
+  FModalResult = Result;
+  if (Result != mrNone && isModal() && isVisible()) close();
+}
+
+void TForm::SetBounds(int Left, int Top, int Width, int Height) {
+  setGeometry(Left, Top, Width, Height);
+}
+
+void TForm::showEvent(QShowEvent* Event) {
+  if (!Event->spontaneous()) FormShow();
+  QDialog::showEvent(Event);
+}
+
+void TForm::closeEvent(QCloseEvent* Event) {
+  FormClose();
+  QDialog::closeEvent(Event);
+  if (Event->isAccepted() && isModal()) done(FModalResult);
+}
+
+void TForm::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_Escape && !FEscapeCancels) {
+    Event->ignore();
+    return;
+  }
+  QDialog::keyPressEvent(Event);
+}
