@@ -45,11 +45,19 @@ void StretchNearest(const TPixel* Src, int W, int H, int SrcX, int SrcY, int Src
                     ptrdiff_t OutStride) {
   constexpr uint32_t Opaque = 0xFF000000u;
   const size_t Cols = size_t(X1 - X0);
+  // The source column of every output column; they never decrease, so the columns that fall
+  // inside the picture form one run [First, Last).
   std::vector<int32_t> Map(Cols);
+  size_t First = Cols, Last = 0;
   for (size_t I = 0; I < Cols; ++I) {
     const int64_t Sx = SrcX + (int64_t(X0) + int64_t(I)) * SrcW / DestW;
-    Map[I] = Sx >= 0 && Sx < W ? int32_t(Sx) : -1;
+    Map[I] = int32_t(std::clamp<int64_t>(Sx, -1, W));
+    if (Sx >= 0 && Sx < W) {
+      First = std::min(First, I);
+      Last = I + 1;
+    }
   }
+  if (First > Last) First = Last;
   int64_t PrevSy = INT64_MIN;
   uint32_t* Prev = nullptr;
   for (int Dy = Y0; Dy < Y1; ++Dy) {
@@ -61,7 +69,10 @@ void StretchNearest(const TPixel* Src, int W, int H, int SrcX, int SrcY, int Src
       std::fill_n(Row, Cols, Opaque);
     } else {
       const TPixel* S = Src + Sy * W;
-      for (size_t I = 0; I < Cols; ++I) Row[I] = Map[I] < 0 ? Opaque : (S[Map[I]] | Opaque);
+      std::fill_n(Row, First, Opaque);
+      const int32_t* M = Map.data();
+      for (size_t I = First; I < Last; ++I) Row[I] = S[M[I]] | Opaque;
+      std::fill_n(Row + Last, Cols - Last, Opaque);
     }
     PrevSy = Sy;
     Prev = Row;
@@ -232,10 +243,10 @@ void TDIBRaster::FillRect(const TRect& Rc, TPixel Color) {
   if (R.Right < R.Left || R.Bottom < R.Top) return;
   const size_t Count = size_t(R.Right - R.Left) + 1;
   if (Count == size_t(Width)) {  // whole rows: one run
-    std::fill_n(Bits + size_t(R.Top) * Width, Count * size_t(R.Bottom - R.Top + 1), Color);
+    gfx::FillPixels(Bits + size_t(R.Top) * Width, Count * size_t(R.Bottom - R.Top + 1), Color);
     return;
   }
-  for (int64_t Y = R.Top; Y <= R.Bottom; ++Y) std::fill_n(Bits + Y * Width + R.Left, Count, Color);
+  for (int64_t Y = R.Top; Y <= R.Bottom; ++Y) gfx::FillPixels(Bits + Y * Width + R.Left, Count, Color);
 }
 
 void TDIBRaster::Clear(TPixel Color) { FillRect(BoundsRect(), Color); }

@@ -163,6 +163,14 @@ void FadePlain(TPixel* P, size_t Count, int Shift);
 void BlendPlain(const uint8_t* Alpha, const TPixel* A, const TPixel* B, TPixel* Dest, size_t Count);
 // Whether this build and processor have the vector paths.
 bool FastPathsAvailable();
+// The widest vector unit the fast paths use: the best the processor has, unless pinned lower
+// (tests and benchmarks pin each one in turn; the request is clamped to what exists).
+enum class TVectorLevel : uint8_t { None, SSE2, AVX2 };
+TVectorLevel BestVectorLevel();
+TVectorLevel VectorLevel();
+void SetVectorLevel(TVectorLevel Level);
+// Count pixels := Value (whatever path: every processor here has the registers it needs).
+void FillPixels(TPixel* P, size_t Count, TPixel Value);
 void FadeFast(TPixel* P, size_t Count, int Shift);
 void BlendFast(const uint8_t* Alpha, const TPixel* A, const TPixel* B, TPixel* Dest, size_t Count);
 }  // namespace gfx
