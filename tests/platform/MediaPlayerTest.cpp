@@ -5,6 +5,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QThread>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -478,6 +484,55 @@ TEST_F(RealMediaPlayer, MovieSizeIsKnownWithoutADisplayAndSurvivesTheDisplayGoin
   EXPECT_EQ(P->Display(), nullptr);
   EXPECT_TRUE(WaitFor([&] { return !Log.Values.empty(); }, 5000));
   EXPECT_EQ(Log.Values, std::vector<TMPNotifyValues>{nvSuccessful});
+}
+
+// The picture really reaches the screen inside the display rectangle. Needs an X server: under
+// the offscreen platform the test runs itself again under xvfb-run.
+TEST_F(RealMediaPlayer, MovieShowsOnScreenInsideItsRectangle) {
+  if (QGuiApplication::platformName() != "xcb") {
+    const QString XvfbRun = QStandardPaths::findExecutable("xvfb-run");
+    if (XvfbRun.isEmpty()) GTEST_SKIP() << "no xvfb-run to start an X server";
+    QProcess Child;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("QT_QPA_PLATFORM", "xcb");
+    Child.setProcessEnvironment(Env);
+    Child.setProcessChannelMode(QProcess::MergedChannels);
+    Child.start(XvfbRun, {"-a", QCoreApplication::applicationFilePath(),
+                          "--gtest_filter=RealMediaPlayer.MovieShowsOnScreenInsideItsRectangle"});
+    ASSERT_TRUE(Child.waitForFinished(60000));
+    const QString Out = QString::fromLocal8Bit(Child.readAll());
+    if (Out.contains("[  SKIPPED ]")) GTEST_SKIP() << "skipped under the X server";
+    EXPECT_EQ(Child.exitCode(), 0) << Out.toStdString();
+    EXPECT_TRUE(Out.contains("[       OK ]")) << Out.toStdString();
+    return;
+  }
+  QWidget Panel;
+  Panel.setAutoFillBackground(true);
+  QPalette Pal = Panel.palette();
+  Pal.setColor(QPalette::Window, Qt::white);
+  Panel.setPalette(Pal);
+  Panel.setGeometry(0, 0, 200, 150);
+  Panel.show();
+  auto P = plat::CreateMediaPlayer();
+  P->SetDisplay(&Panel);
+  P->SetFileName(Write("long.avi", mediafixtures::MjpegAvi(64, 48, 40, 20)));
+  P->Open();
+  P->SetDisplayRect({10, 10, 100, 80});
+  P->Play();
+  WaitFor([] { return false; }, 800);
+  ASSERT_EQ(P->Mode(), mpPlaying);
+  const QImage Screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  const QPoint Origin = Panel.mapToGlobal(QPoint(0, 0));
+  const auto Saturated = [&](int X, int Y) {
+    const QColor C = Screen.pixelColor(Origin + QPoint(X, Y));
+    return std::max({C.red(), C.green(), C.blue()}) - std::min({C.red(), C.green(), C.blue()}) > 100;
+  };
+  EXPECT_TRUE(Saturated(11, 11));
+  EXPECT_TRUE(Saturated(60, 50));
+  EXPECT_TRUE(Saturated(108, 88));
+  EXPECT_EQ(Screen.pixelColor(Origin + QPoint(5, 5)), QColor(Qt::white));
+  EXPECT_EQ(Screen.pixelColor(Origin + QPoint(115, 95)), QColor(Qt::white));
+  EXPECT_EQ(Screen.pixelColor(Origin + QPoint(150, 120)), QColor(Qt::white));
 }
 
 TEST_F(RealMediaPlayer, NoNotifyHandlerRunsWhileAPlayerOpens) {
