@@ -112,11 +112,12 @@ public:
   TReflectivePersistent* CurrentObject() const { return FObj; }
   const TPropertyBagErrorEvent& OnError() const { return FOnError; }
 
-protected:
   // Composes "Error in procedure : <routine>, InstanceClass : <class>, Message <Msg>" and hands
   // it to the handler, or raises EPropertyBagError without one. <routine> is the caller.
   void Error(TBagErrorCode Code, const std::string& Msg,
              const char* Where = RIZ_CALLER_FUNCTION);
+
+protected:
   // The same text, always raised: the bag cannot go on.
   [[noreturn]] void Fatal(const std::string& Msg,
                           const char* Where = RIZ_CALLER_FUNCTION);

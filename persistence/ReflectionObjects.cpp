@@ -453,7 +453,15 @@ void TReflectiveObjectList::ReadInnerProperties(TPropertyBag& Bag) {
   for (int32_t I = 0; I < N; ++I) {
     TReflectivePersistent* Item = nullptr;
     Bag.ReadObjectValue("Item" + IntToHex(static_cast<uint32_t>(I), 8), Item);
-    Add(std::unique_ptr<TReflectivePersistent>(Item));
+    std::unique_ptr<TReflectivePersistent> Held(Item);
+    const TReflectiveClassRef Required = ItemClass();
+    if (Held && Required && !Held->ClassType().InheritsFrom(*Required)) {
+      const std::string Name = Held->ClassName();
+      Held.reset();  // with a handler the item's place stays empty
+      Bag.Error(pbeUnsupportedObjectClass,
+                "TReflectiveObjectList.ReadInnerProperties : unsupportet object property class : " + Name);
+    }
+    Add(std::move(Held));
   }
   Bag.EndBlockRead();
 }

@@ -593,6 +593,11 @@ public:
   int Count() const { return static_cast<int>(FItems.size()); }
   TReflectivePersistent* Items(int Index) const;  // EListError outside 0..Count-1
 
+  // The class every item must be or descend from; nullptr: any reflective class. A typed list
+  // (a list of sequences) names its item class, so that a stored item of another class is
+  // reported as an unsupported object class and never reaches the typed accessors.
+  virtual TReflectiveClassRef ItemClass() const { return nullptr; }
+
   // Deep copy: every item becomes a clone of its own class; empty entries stay empty.
   void AssignInnerProperties(const TReflectivePersistent& Source) override;
   void ReadInnerProperties(TPropertyBag& Bag) override;

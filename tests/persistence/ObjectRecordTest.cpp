@@ -210,6 +210,29 @@ TEST_F(ObjectRecord, ReadingAListWithCountZeroEmptiesIt) {
   EXPECT_EQ(L.Count(), 0);
 }
 
+TEST_F(ObjectRecord, ATypedListRefusesItemsOfAnotherClass) {
+  TTestList Mixed;
+  Mixed.Add(std::make_unique<TTestAddress>());
+  Mixed.Add(std::make_unique<TTestMedia>());
+  Mixed.Add(nullptr);
+  // The same items under a typed list: the outer record's inner block is taken over whole.
+  const std::string Untyped = Written(&Mixed);
+  const size_t InnerContent = Untyped.find("InnerProperties") + 15 + 8;
+  const std::string B =
+      Record("TTestAddressList", 0, {}, RawItems().Bytes(Untyped.substr(InnerContent))).B;
+  TTestAddressList L;
+  EXPECT_EQ(BagError([&] { ReadInto(B, L); }),
+            "Error in procedure : TReflectiveObjectList.ReadInnerProperties, InstanceClass : "
+            "TTestAddressList, Message TReflectiveObjectList.ReadInnerProperties : unsupportet "
+            "object property class : TTestMedia");
+  ReadInto(B, L, Recorder());
+  EXPECT_EQ(Codes, std::vector<TBagErrorCode>{pbeUnsupportedObjectClass});
+  ASSERT_EQ(L.Count(), 3);
+  EXPECT_NE(L.Items(0), nullptr);
+  EXPECT_EQ(L.Items(1), nullptr);
+  EXPECT_EQ(L.Items(2), nullptr);
+}
+
 TEST_F(ObjectRecord, ListItemsAreNamedWithEightHexDigits) {
   TTestList L;
   for (int I = 0; I < 11; ++I) L.Add(nullptr);

@@ -86,6 +86,7 @@ void TTestMedia::ReadInnerProperties(TPropertyBag& Bag) {
 }
 
 RIZ_PUBLISHED(TTestList) {}
+RIZ_PUBLISHED(TTestAddressList) {}
 
 RIZ_PUBLISHED(TTestForeign) {
   D.ReadOnlyObject("Strings", &TTestForeign::Strings);
@@ -114,6 +115,7 @@ void RegisterTestClasses() {
   RegisterReflectiveClass<TTestAllKinds>();
   RegisterReflectiveClass<TTestMedia>();
   RegisterReflectiveClass<TTestList>();
+  RegisterReflectiveClass<TTestAddressList>();
   RegisterReflectiveClass<TTestForeign>();
   RegisterReflectiveClass<TTestOddKinds>();
   RegisterReflectiveClass<TTestRecordKind>();

@@ -100,6 +100,13 @@ class TTestList : public TReflectiveObjectList {
   RIZ_REFLECTIVE(TTestList, TReflectiveObjectList)
 };
 
+// A typed list: only addresses.
+class TTestAddressList : public TReflectiveObjectList {
+  RIZ_REFLECTIVE(TTestAddressList, TReflectiveObjectList)
+public:
+  TReflectiveClassRef ItemClass() const override { return &TTestAddress::StaticClass(); }
+};
+
 // An object property whose getter hands out an object outside the reflective family.
 class TTestForeign : public TReflectivePersistent {
   RIZ_REFLECTIVE(TTestForeign, TReflectivePersistent)
