@@ -60,3 +60,43 @@ void TCustomGraphics::paintEvent(QPaintEvent*) {
   plat::TPaintTarget DC(&P);
   Paint(DC);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Figures
+
+RIZ_PUBLISHED(TFigure) {}
+RIZ_PUBLISHED(TFigureList) {}
+RIZ_PUBLISHED(TDIBShape) {}
+
+void TFigure::AssignInnerProperties(const TReflectivePersistent& Source) {
+  inherited::AssignInnerProperties(Source);
+  const auto& F = static_cast<const TFigure&>(Source);
+  SetPosition(F.Position);
+  SetSize(F.GetSize());
+}
+
+void TFigure::DrawTo(TDIBRaster*) { throw EAbstractError("Abstract Error"); }
+
+TDIBShape::~TDIBShape() = default;
+
+void TDIBShape::AssignInnerProperties(const TReflectivePersistent& Source) {
+  inherited::AssignInnerProperties(Source);
+  const auto& S = static_cast<const TDIBShape&>(Source);
+  if (S.FRaster && FRaster) S.FRaster->CopyTo(FRaster.get());
+}
+
+void TDIBShape::SetSize(const TPoint& S) {
+  FRaster.reset();
+  FRaster = std::make_unique<TDIBRaster>(S.X, S.Y);
+  inherited::SetSize(S);
+}
+
+void TDIBShape::DrawTo(TDIBRaster* Target) {
+  if (FRaster) FRaster->DrawTo(Target, Position.X, Position.Y);
+}
+
+void RegisterGraphicObjectsClasses() {
+  RegisterReflectiveClass<TFigure>();
+  RegisterReflectiveClass<TFigureList>();
+  RegisterReflectiveClass<TDIBShape>();
+}

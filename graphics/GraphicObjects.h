@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "graphics/GfxTool.h"
+#include "persistence/ReflectionObjects.h"
 
 enum THorizontalAlignment : uint8_t { haLeft = 0, haCenter = 1, haRight = 2 };
 
@@ -51,3 +52,53 @@ private:
   std::unique_ptr<TDIBRaster> FBackRaster;
   bool FDoubleBuffered = false;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Figures. None of them has published properties or inner data of its own, so a figure read
+// back has Size and Position (0, 0) and a shape has no raster; a list keeps its items.
+
+class TFigure : public TReflectivePersistent {
+  RIZ_REFLECTIVE(TFigure, TReflectivePersistent)
+public:
+  TFigure() = default;
+
+  TPoint Size;      // X the width, Y the height
+  TPoint Position;  // top-left corner in the raster drawn into
+
+  // Position and size of the source (a figure of this class), through the virtual setters.
+  void AssignInnerProperties(const TReflectivePersistent& Source) override;
+  virtual TPoint GetSize() const { return Size; }
+  virtual void SetSize(const TPoint& S) { Size = S; }
+  virtual void SetPosition(const TPoint& P) { Position = P; }
+  // A plain figure has nothing to draw: EAbstractError.
+  virtual void DrawTo(TDIBRaster* Target);
+};
+
+class TFigureList : public TReflectiveObjectList {
+  RIZ_REFLECTIVE(TFigureList, TReflectiveObjectList)
+public:
+  TFigureList() = default;
+};
+
+// A figure that is a raster: drawn unscaled at its position, clipped.
+class TDIBShape : public TFigure {
+  RIZ_REFLECTIVE(TDIBShape, TFigure)
+public:
+  TDIBShape() = default;
+  ~TDIBShape() override;
+
+  // nullptr until a size is set; every SetSize makes a new (black) one of that size, rounded
+  // up to even, while Size keeps the size as given.
+  TDIBRaster* Raster() const { return FRaster.get(); }
+
+  // The source's size and a copy of its pixels (none when it has no raster).
+  void AssignInnerProperties(const TReflectivePersistent& Source) override;
+  void SetSize(const TPoint& S) override;
+  void DrawTo(TDIBRaster* Target) override;
+
+private:
+  std::unique_ptr<TDIBRaster> FRaster;
+};
+
+// Registers TFigure, TFigureList and TDIBShape, in this order.
+void RegisterGraphicObjectsClasses();
