@@ -47,6 +47,16 @@ void Done(benchmark::State& State) {
   gfx::SetVectorLevel(gfx::BestVectorLevel());
 }
 
+// The control needs a GUI; offscreen unless told otherwise.
+void EnsureGui() {
+  static int Argc = 1;
+  static char Name[] = "bench_graphics";
+  static char* Argv[] = {Name, nullptr};
+  if (QCoreApplication::instance()) return;
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QApplication App(Argc, Argv);
+}
+
 pixman_image_t* Wrap(TDIBRaster& R) {
   return pixman_image_create_bits(PIXMAN_x8r8g8b8, R.Width, R.Height, R.Bits, R.Width * 4);
 }
@@ -213,6 +223,7 @@ BENCHMARK(BM_PixmanFill)->Unit(benchmark::kMicrosecond);
 // The control's paint: its 1600 x 1200 raster stretched over a 1920 x 1200 client area, through
 // the widget's own paint event into a picture (as into a backing store).
 static void BM_PaintControl(benchmark::State& State) {
+  EnsureGui();
   ForcePath(State);
   TCustomGraphics C;
   C.resize(1920, 1200);
@@ -263,12 +274,4 @@ static void BM_PixmanStretch(benchmark::State& State) {
 }
 BENCHMARK(BM_PixmanStretch)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication App(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();
