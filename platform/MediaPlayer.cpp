@@ -195,7 +195,7 @@ private:
   void FrameArrived(const QVideoFrame& Frame);
   bool WaitUntil(const std::function<bool()>& Done, int Ms);
   void Reset();
-  void StatusChanged(QMediaPlayer::MediaStatus Status);
+  void StateOrStatusChanged();
   void ErrorOccurred(const QString& Text);
 
   // One pipeline per opened medium: a failing medium's errors still arrive after it was given
@@ -222,7 +222,9 @@ void TQtMediaPlayer::NewPipeline() {
   FPlayer->setAudioOutput(FAudio.get());
   FPlayer->setVideoOutput(FSink.get());
   QObject::connect(FPlayer.get(), &QMediaPlayer::mediaStatusChanged, FPlayer.get(),
-                   [this](QMediaPlayer::MediaStatus S) { StatusChanged(S); });
+                   [this] { StateOrStatusChanged(); });
+  QObject::connect(FPlayer.get(), &QMediaPlayer::playbackStateChanged, FPlayer.get(),
+                   [this] { StateOrStatusChanged(); });
   QObject::connect(FPlayer.get(), &QMediaPlayer::errorOccurred, FPlayer.get(),
                    [this](QMediaPlayer::Error, const QString& Text) { ErrorOccurred(Text); });
   QObject::connect(FSink.get(), &QVideoSink::videoFrameChanged, FPlayer.get(),
@@ -359,14 +361,16 @@ void TQtMediaPlayer::ApplyDisplayRect(const TMediaRect& Rect) {
   FVideo->setVisible(Rect.Right > 0 && Rect.Bottom > 0);
 }
 
-void TQtMediaPlayer::StatusChanged(QMediaPlayer::MediaStatus Status) {
+void TQtMediaPlayer::StateOrStatusChanged() {
   if (FProbing || !IsPlaying()) return;
-  if (Status == QMediaPlayer::EndOfMedia) {
-    // A status that was on its way before a restart must not end the new run.
-    if (FPlayer->playbackState() != QMediaPlayer::PlayingState) PlaybackEnded(false);
-  } else if (Status == QMediaPlayer::InvalidMedia) {
+  const QMediaPlayer::MediaStatus Status = FPlayer->mediaStatus();
+  // The end is both: the medium at its end and the player stopped, whichever is reported
+  // last. An end status alone may belong to the run before a restart.
+  if (Status == QMediaPlayer::EndOfMedia &&
+      FPlayer->playbackState() == QMediaPlayer::StoppedState)
+    PlaybackEnded(false);
+  else if (Status == QMediaPlayer::InvalidMedia)
     PlaybackEnded(true);
-  }
 }
 
 void TQtMediaPlayer::ErrorOccurred(const QString& Text) {
