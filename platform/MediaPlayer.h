@@ -23,7 +23,7 @@ class QWidget;
 
 RIZ_DECLARE_EXCEPTION(EMCIDeviceError, Exception);
 
-// The device's state. A player whose device is not open reports mpNotReady.
+// The device's state: mpNotReady while no device is open, any other mode while one is.
 enum TMPModes : uint8_t { mpNotReady, mpStopped, mpPlaying };
 
 // Outcome of the last command that asked for a notification.
