@@ -61,6 +61,11 @@ void TCustomGraphics::paintEvent(QPaintEvent*) {
   Paint(DC);
 }
 
+void TCustomGraphics::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  Resize();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Figures
 

@@ -45,7 +45,10 @@ public:
 
 protected:
   virtual void Paint(plat::TPaintTarget& DC);
+  // Called after every change of the client size (descendants place child windows here).
+  virtual void Resize() {}
   void paintEvent(QPaintEvent* Event) override;
+  void resizeEvent(QResizeEvent* Event) override;
 
 private:
   std::unique_ptr<TDIBRaster> FRaster;

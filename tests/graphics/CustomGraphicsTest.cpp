@@ -117,6 +117,32 @@ TEST(CustomGraphicsTest, ResizingTheRasterKeepsTheBackRasterInStep) {
   EXPECT_EQ(C.BackRaster()->Height, C.Raster()->Height);
 }
 
+namespace {
+class TResizeCounter : public TCustomGraphics {
+public:
+  int Calls = 0;
+  QSize Seen;
+
+protected:
+  void Resize() override {
+    ++Calls;
+    Seen = QSize(ClientWidth(), ClientHeight());
+  }
+};
+}  // namespace
+
+TEST(CustomGraphicsTest, ResizingTellsTheControlWithItsNewClientSize) {
+  TResizeCounter C;
+  C.resize(100, 50);
+  C.show();
+  QApplication::processEvents();
+  const int Before = C.Calls;
+  C.resize(321, 123);
+  QApplication::processEvents();
+  EXPECT_GT(C.Calls, Before);
+  EXPECT_EQ(C.Seen, QSize(321, 123));
+}
+
 TEST(CustomGraphicsTest, AlignmentMapsToTheTextFlags) {
   EXPECT_EQ(AlignmentToDrawTextFlags(haLeft), 0u);
   EXPECT_EQ(AlignmentToDrawTextFlags(haCenter), 1u);

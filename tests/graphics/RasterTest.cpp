@@ -5,6 +5,7 @@
 
 #include <QImage>
 
+#include <cfenv>
 #include <climits>
 #include <numeric>
 
@@ -267,6 +268,19 @@ TEST(RasterTest, LerpTruncatesTowardZero) {
   EXPECT_EQ(Lerp(5, 5, 123.0f), 5);
   EXPECT_THROW(Lerp(INT_MIN, INT_MAX, 0.5f), EIntOverflow);
   EXPECT_THROW(Lerp(0, 1000, 1e10f), ERangeError);
+}
+
+TEST(RasterTest, LerpRoundsEachStepAsTheProgramsFloatingPointUnitDoes) {
+  // 100 - 1e-7 is 99.9999999: to nearest that is 100.0 in single precision, toward zero it is
+  // 99.99999, which truncates to 99.
+  const int Saved = std::fegetround();
+  std::fesetround(FE_TOWARDZERO);
+  const int TowardZero = Lerp(100, 99, 1e-7f);
+  std::fesetround(FE_TONEAREST);
+  const int Nearest = Lerp(100, 99, 1e-7f);
+  std::fesetround(Saved);
+  EXPECT_EQ(TowardZero, 99);
+  EXPECT_EQ(Nearest, 100);
 }
 
 TEST(AlphaChannelTest, FillAndFillRectClampToTheChannel) {
