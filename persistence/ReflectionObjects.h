@@ -65,6 +65,21 @@
 //   ReadOnlyObject kind 7 without a setter: streams and copies fill the existing object in place
 //   Opaque       a property of a kind that carries no value here (dynamic array, record...)
 //
+// Data outside the published properties goes through the three hooks (include
+// "persistence/PropertyBags.h" in the source file that implements them):
+//   void AssignInnerProperties(const TReflectivePersistent& Source) override;  // same class
+//   void ReadInnerProperties(TPropertyBag& Bag) override;   // reads exactly what Write wrote,
+//   void WriteInnerProperties(TPropertyBag& Bag) override;  // in the same order
+// Call the inherited hook first (inherited::ReadInnerProperties(Bag)) when the base has one.
+// A list of the model derives from TReflectiveObjectList and overrides ItemClass() so that a
+// stored item of a foreign class is refused: e.g. a list of sequences returns
+// &TSequence::StaticClass(). An entry of a list may be nullptr (a stored empty reference).
+//
+// Copies: Clone() (or CloneOf(x) to keep the static type) creates an object of the same class
+// through its default constructor and assigns it; Assign accepts only exactly the same class.
+// Errors: every failure of a bag raises EPropertyBagError (PropertyBags.h) unless a handler is
+// passed; the stream's and the registry's own errors pass through unchanged.
+//
 // Registration cannot be lost to the linker: nothing registers itself from a static
 // initialiser. Each unit that declares persistent classes offers one Register...Classes()
 // function that calls RegisterReflectiveClass for its classes in their order; the programs call
