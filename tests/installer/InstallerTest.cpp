@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <sys/stat.h>
+
+#include "installer/InstallerEntry.h"
+#include "installer/formBaseInstallStep.h"
+#include "installer/formInstallSaver.h"
+#include "installer/formInstaller.h"
+#include "installer/formLicense.h"
+#include "model/ScreenSaverModel.h"
+#include "persistence/ApplicationData.h"
+#include "persistence/PropertyBags.h"
+#include "platform/Registry.h"
+#include "tests/support/TestEnv.h"
+
+using testsupport::MessageBoxes;
+using testsupport::QueueMessageBoxAnswer;
+using testsupport::ReadFileBytes;
+
+namespace {
+
+const std::string KCarried =
+    std::string("carried saver image") + std::string(70000, 'x') +
+    std::string("\x13\x00\x00\x00\x00\x00\x00\x00" "APPDATA\x00", 16);
+
+struct Fixture {
+  std::string Path;
+  std::string Name;
+};
+
+// An installer file: host bytes, the info record, the carried saver, the installer's trailer.
+Fixture MakeInstaller(const std::string& Name, const std::string& CreatorLicense) {
+  RegisterScreenSaverModelClasses();
+  Fixture F{testsupport::TempDir() + "/Vuverero", Name};
+  testsupport::WriteFileBytes(F.Path, "installer program image");
+  TApplicationDataStream S(F.Path, adaReadWrite);
+  TScreenSaverInfo Info;
+  Info.RizuderName = Name;
+  Info.CreatorLicense = CreatorLicense;
+  Info.ProductName = "Vovizirid";
+  Info.ProductVersion = "2.0";
+  Info.CreatorInfo()->FirstName = "Erika";
+  Info.CreatorInfo()->LastName = "Muster";
+  Info.CreationDate = EncodeDateTime(2025, 12, 9, 12, 0, 0, 0);
+  TStreamPropertyBag Bag(S);
+  Bag.WriteObject(&Info);
+  S.WriteBuffer(KCarried.data(), static_cast<int32_t>(KCarried.size()));
+  plat::SetProgramFileName(F.Path);
+  return F;
+}
+
+std::string InstalledPath(const std::string& Name) {
+  return testsupport::TestDir() + "/data/Zerozezu/ScreenSavers/" + Name + ".scr";
+}
+
+bool Exists(const std::string& Path) {
+  struct stat St{};
+  return stat(Path.c_str(), &St) == 0;
+}
+
+std::string ActiveSaver() {
+  TRegistry R;
+  if (!R.OpenKeyReadOnly("Control Panel\\desktop")) return "";
+  return R.ReadString("SCRNSAVE.EXE");
+}
+
+// Answers each wizard dialog as it is shown, in order, and records what was shown.
+class WizardDriver : public QObject {
+public:
+  using Action = std::function<void(TfrmBaseInstallStep&)>;
+  explicit WizardDriver(std::deque<Action> Actions) : FActions(std::move(Actions)) {
+    qApp->installEventFilter(this);
+  }
+  ~WizardDriver() override { qApp->removeEventFilter(this); }
+  std::vector<std::string> Shown;  // "objectName: title"
+  bool RanOut = false;
+
+protected:
+  bool eventFilter(QObject* Obj, QEvent* E) override {
+    if (E->type() == QEvent::Show) {
+      if (auto* Step = dynamic_cast<TfrmBaseInstallStep*>(Obj)) {
+        Shown.push_back(Step->objectName().toStdString() + ": " + Step->pnlTitle->text().toStdString());
+        QTimer::singleShot(0, Step, [this, Step] {
+          if (FActions.empty()) {
+            RanOut = true;
+            Step->cmdCancelClick();  // ends the wizard (the queued answer defaults to No)
+            QueueMessageBoxAnswer(plat::IDYES);
+            Step->cmdCancelClick();
+            return;
+          }
+          Action A = std::move(FActions.front());
+          FActions.pop_front();
+          A(*Step);
+        });
+      }
+    }
+    return false;
+  }
+
+private:
+  std::deque<Action> FActions;
+};
+
+void Next(TfrmBaseInstallStep& S) {
+  if (auto* L = dynamic_cast<TfrmLicense*>(&S)) L->chkAgree->setChecked(true);
+  ASSERT_TRUE(S.cmdNext->isEnabled());
+  S.cmdNext->click();
+}
+void Back(TfrmBaseInstallStep& S) { S.cmdPrev->click(); }
+WizardDriver::Action CancelAnswered(int Answer, WizardDriver::Action Then = nullptr) {
+  return [Answer, Then](TfrmBaseInstallStep& S) {
+    QueueMessageBoxAnswer(Answer);
+    S.cmdCancel->click();
+    if (Then) Then(S);
+  };
+}
+void Untick(TfrmBaseInstallStep& S) {
+  static_cast<TfrmInstallSaver&>(S).chkMakeActiveScreenSaver->setChecked(false);
+  Next(S);
+}
+
+int RunInstaller(WizardDriver& Driver) {
+  QTimer Guard;
+  Guard.setSingleShot(true);
+  QObject::connect(&Guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+  Guard.start(20000);
+  const int Code = InstallerEntry();
+  EXPECT_FALSE(Driver.RanOut) << "the wizard showed more dialogs than scripted";
+  return Code;
+}
+
+const char* const KWelcome = "frmWelcome: Willkommen in diesem Setup-Programm";
+const char* const KLicence = "frmLicense: Lizenzvereinbarungen";
+const char* const KCreator = "frmLicense: Lizenzvereinbarungen des Schonerherstellers";
+const char* const KInstall = "frmInstallSaver: Installation";
+const char* const KFinished = "frmInstallationFinished: Installation erfolgreich beendet";
+}  // namespace
+
+TEST(InstallerWizard, ForwardToTheEndInstallsAndActivates) {
+  const Fixture F = MakeInstaller("Demo", "Nur für private Zwecke.");
+  WizardDriver D({Next, Next, Next, Next, Next});
+  EXPECT_EQ(RunInstaller(D), 0);
+  EXPECT_EQ(D.Shown, (std::vector<std::string>{KWelcome, KLicence, KCreator, KInstall, KFinished}));
+  EXPECT_EQ(ReadFileBytes(InstalledPath("Demo")), KCarried);
+  EXPECT_EQ(ActiveSaver(), InstalledPath("Demo"));
+  EXPECT_TRUE(MessageBoxes().empty());
+  struct stat St{};
+  ASSERT_EQ(stat(InstalledPath("Demo").c_str(), &St), 0);
+  EXPECT_EQ(St.st_mode & 0777, 0755u);
+}
+
+TEST(InstallerWizard, BlankCreatorLicenceSkipsItsStepBothWays) {
+  MakeInstaller("Demo", " \r\n\t ");
+  // Back on the install step shows the install step again; the file is written twice, whole.
+  WizardDriver D({Next, Next, Back, Next, Next});
+  EXPECT_EQ(RunInstaller(D), 0);
+  EXPECT_EQ(D.Shown, (std::vector<std::string>{KWelcome, KLicence, KInstall, KInstall, KFinished}));
+  EXPECT_EQ(ReadFileBytes(InstalledPath("Demo")), KCarried);
+}
+
+TEST(InstallerWizard, BackFromTheInstallStepWithACreatorLicence) {
+  MakeInstaller("Demo", "Lizenz");
+  WizardDriver D({Next, Next, Next, Back, Back, Next, Next, Next, Next});
+  EXPECT_EQ(RunInstaller(D), 0);
+  EXPECT_EQ(D.Shown, (std::vector<std::string>{KWelcome, KLicence, KCreator, KInstall, KCreator, KLicence,
+                                               KCreator, KInstall, KFinished}));
+  EXPECT_EQ(ReadFileBytes(InstalledPath("Demo")), KCarried);
+}
+
+TEST(InstallerWizard, InstallingASecondTimeWritesTheWholeFileAgain) {
+  MakeInstaller("Demo", "");
+  // The finished dialog closed by its window returns its last result, Back: the install step
+  // comes again, and Next there installs once more.
+  WizardDriver D({Next, Next, Next, [](TfrmBaseInstallStep& S) { S.close(); }, Next, Next});
+  EXPECT_EQ(RunInstaller(D), 0);
+  EXPECT_EQ(D.Shown, (std::vector<std::string>{KWelcome, KLicence, KInstall, KFinished, KInstall, KFinished}));
+  EXPECT_EQ(ReadFileBytes(InstalledPath("Demo")), KCarried);
+}
+
+TEST(InstallerWizard, LicenceBoxIsClearedOnEachShowing) {
+  MakeInstaller("Demo", "Lizenz");
+  auto CheckFresh = [](TfrmBaseInstallStep& S) {
+    auto& L = static_cast<TfrmLicense&>(S);
+    EXPECT_FALSE(L.chkAgree->isChecked());
+    EXPECT_FALSE(L.cmdNext->isEnabled());
+    EXPECT_TRUE(L.cmdPrev->isEnabled());
+    L.chkAgree->setChecked(true);
+    EXPECT_TRUE(L.cmdNext->isEnabled());
+    L.chkAgree->setChecked(false);
+    EXPECT_FALSE(L.cmdNext->isEnabled());
+    Next(S);
+  };
+  WizardDriver D({Next, CheckFresh, CheckFresh, Next, Next});
+  EXPECT_EQ(RunInstaller(D), 0);
+}
+
+TEST(InstallerWizard, CancelAnsweredNoThenYesOnEachStep) {
+  for (int Stop = 0; Stop < 5; ++Stop) {
+    MakeInstaller("Demo" + std::to_string(Stop), "Lizenz");
+    std::deque<WizardDriver::Action> Script;
+    for (int I = 0; I < Stop; ++I) Script.push_back(Next);
+    if (Stop == 4) {
+      Script.push_back(Next);  // the finished step has no Cancel button
+    } else {
+      Script.push_back(CancelAnswered(plat::IDNO, [](TfrmBaseInstallStep& S) {
+        EXPECT_TRUE(S.isVisible());  // No: the dialog stays
+        QueueMessageBoxAnswer(plat::IDYES);
+        S.cmdCancel->click();
+      }));
+    }
+    WizardDriver D(Script);
+    EXPECT_EQ(RunInstaller(D), 0);
+    EXPECT_EQ(Exists(InstalledPath("Demo" + std::to_string(Stop))), Stop >= 4) << Stop;
+    if (Stop < 4) {
+      ASSERT_EQ(MessageBoxes().size(), 2u * (Stop + 1));
+      const auto& Box = MessageBoxes().back();
+      EXPECT_EQ(Box.Text, "Wollen Sie die Installation wirklich abbrechen?");
+      EXPECT_EQ(Box.Caption, "Achtung");
+      EXPECT_EQ(Box.Flags, 292u);
+    }
+  }
+}
+
+TEST(InstallerWizard, MakeActiveUntickedWritesWithoutActivating) {
+  MakeInstaller("Demo", "");
+  WizardDriver D({Next, Next, Untick, Next});
+  EXPECT_EQ(RunInstaller(D), 0);
+  EXPECT_EQ(ReadFileBytes(InstalledPath("Demo")), KCarried);
+  EXPECT_EQ(ActiveSaver(), "");
+}
+
+TEST(InstallerWizard, NameLeadingOutOfTheDirectoryIsRefused) {
+  MakeInstaller("../../evil", "");
+  WizardDriver D({Next, Next, Next});
+  // The backdrop stays after a failed installation and closes on a key.
+  QTimer Poll;
+  QObject::connect(&Poll, &QTimer::timeout, [] {
+    for (QWidget* W : QApplication::topLevelWidgets())
+      if (auto* I = dynamic_cast<TfrmInstaller*>(W); I && I->WizardFailed() && I->isVisible()) {
+        QKeyEvent Key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+        QApplication::sendEvent(I, &Key);
+      }
+  });
+  Poll.start(20);
+  EXPECT_EQ(RunInstaller(D), 0);
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_NE(MessageBoxes()[0].Text.find("nicht zulässig"), std::string::npos);
+  EXPECT_EQ(testsupport::ListDir(testsupport::TestDir() + "/data/Zerozezu/ScreenSavers"),
+            std::vector<std::string>{});
+  EXPECT_FALSE(Exists(testsupport::TestDir() + "/data/evil.scr"));
+}
+
+TEST(InstallerWizard, DamagedFileShowsTheMessageOnceAndWritesNothing) {
+  const Fixture F = MakeInstaller("Demo", "");
+  std::string Bytes = ReadFileBytes(F.Path);
+  Bytes[40] ^= 0x5A;  // inside the info record's first block
+  testsupport::WriteFileBytes(F.Path, Bytes);
+  WizardDriver D({});
+  EXPECT_EQ(RunInstaller(D), 1);
+  EXPECT_TRUE(D.Shown.empty());
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].Text,
+            "Die Bildschirmschonerdaten konnten nicht gelesen werden.\r\n\r\n"
+            "Wahrscheinlich wurde die Datei beschädigt. ");
+  EXPECT_FALSE(Exists(InstalledPath("Demo")));
+}
+
+TEST(InstallerBackdrop, LabelsNameTheSaver) {
+  MakeInstaller("Demo", "");
+  auto Form = CreateForm<TfrmInstaller>();
+  Form->show();
+  EXPECT_EQ(Form->lblTitle->text().toStdString(), "Demo");
+  EXPECT_EQ(Form->lblCreatorInfo->text().toStdString(),
+            "Erstellt von Erika Muster am " + FormatInstallDate(EncodeDateTime(2025, 12, 9, 0, 0, 0, 0)));
+  EXPECT_EQ(Form->lblProductInfo->text().toStdString(), "Vovizirid 2.0");
+  Form->tmrStart->stop();
+  Form->close();
+}
+
+TEST(InstallerBackdrop, DateUsesTheLocaleShortMonth) {
+  const TDateTime D = EncodeDateTime(2025, 12, 9, 12, 0, 0, 0);
+  EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::German, QLocale::Germany)), "09.Dez.2025");
+  EXPECT_EQ(FormatInstallDate(EncodeDateTime(2026, 3, 1, 0, 0, 0, 0), QLocale(QLocale::German)), "01.Mär.2026");
+  EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::English, QLocale::UnitedStates)), "09.Dec.2025");
+}
