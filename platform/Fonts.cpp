@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <strings.h>
 
 #include "platform/Platform.h"
@@ -18,6 +19,7 @@ namespace plat {
 
 namespace {
 std::atomic<int> GBroadcasts{0};
+std::set<int> GInstalled;
 
 bool HasFontFileExtension(const std::string& Path) {
   const size_t Dot = Path.rfind('.');
@@ -60,14 +62,20 @@ int AddFontResource(const std::string& FileName) {
   }
   errno = 0;
   const int Id = QFontDatabase::addApplicationFont(QString::fromStdString(FileName));
-  if (Id < 0) SetLastError(errno != 0 ? errno : EINVAL);
+  if (Id < 0)
+    SetLastError(errno != 0 ? errno : EINVAL);
+  else
+    GInstalled.insert(Id);
   return Id;
 }
 
 bool RemoveFontResource(int Id) {
   if (Id < 0 || !QGuiApplication::instance()) return false;
+  GInstalled.erase(Id);
   return QFontDatabase::removeApplicationFont(Id);
 }
+
+int InstalledFontResources() { return static_cast<int>(GInstalled.size()); }
 
 void BroadcastFontChange() { ++GBroadcasts; }
 

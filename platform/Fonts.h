@@ -14,6 +14,8 @@ namespace plat {
 int AddFontResource(const std::string& FileName);
 // Removes a font added by AddFontResource; false for an id that is not installed.
 bool RemoveFontResource(int Id);
+// How many fonts AddFontResource has added and RemoveFontResource not yet removed.
+int InstalledFontResources();
 
 // The font-change broadcast. Qt sees added fonts at once, so nothing needs telling; the count
 // lets tests see that the broadcast happened.
