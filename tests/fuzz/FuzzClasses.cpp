@@ -46,9 +46,12 @@ void TFuzzMedia::ReadInnerProperties(TPropertyBag& Bag) {
 }
 
 RIZ_PUBLISHED(TFuzzList) {}
+RIZ_PUBLISHED(TFuzzPersonList) {}
 
 TFuzzInfo::TFuzzInfo()
-    : FCreator(std::make_unique<TFuzzPerson>()), FMedia(std::make_unique<TFuzzList>()) {}
+    : FCreator(std::make_unique<TFuzzPerson>()),
+      FMedia(std::make_unique<TFuzzList>()),
+      FPeople(std::make_unique<TFuzzPersonList>()) {}
 
 RIZ_PUBLISHED(TFuzzInfo) {
   D.String("Title", &TFuzzInfo::Title);
@@ -62,6 +65,7 @@ RIZ_PUBLISHED(TFuzzInfo) {
   D.Object("Creator", &TFuzzInfo::FCreator);
   D.Object("Extra", &TFuzzInfo::Extra, &TFuzzInfo::SetExtra);
   D.ReadOnlyObject("Media", &TFuzzInfo::Media);
+  D.ReadOnlyObject("People", &TFuzzInfo::People);
   D.Opaque("Points", tkDynArray);
 }
 
@@ -69,6 +73,7 @@ void RegisterFuzzClasses() {
   RegisterReflectiveClass<TFuzzPerson>();
   RegisterReflectiveClass<TFuzzMedia>();
   RegisterReflectiveClass<TFuzzList>();
+  RegisterReflectiveClass<TFuzzPersonList>();
   RegisterReflectiveClass<TFuzzInfo>();
 }
 
@@ -185,6 +190,8 @@ std::vector<std::pair<std::string, std::string>> SeedRecords() {
   I.FMedia->Add(std::move(M));
   I.FMedia->Add(nullptr);
   I.FMedia->Add(std::make_unique<TFuzzPerson>());
+  I.FPeople->Add(std::make_unique<TFuzzPerson>());
+  I.FPeople->Add(nullptr);
   R.emplace_back("info.bin", Write(&I));
 
   TFuzzList L;

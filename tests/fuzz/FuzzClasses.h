@@ -44,8 +44,15 @@ class TFuzzList : public TReflectiveObjectList {
   RIZ_REFLECTIVE(TFuzzList, TReflectiveObjectList)
 };
 
+// A typed list: persons only.
+class TFuzzPersonList : public TReflectiveObjectList {
+  RIZ_REFLECTIVE(TFuzzPersonList, TReflectiveObjectList)
+public:
+  TReflectiveClassRef ItemClass() const override { return &TFuzzPerson::StaticClass(); }
+};
+
 // Info-like: values of every kind, an owned creator copied by its setter, an optional object
-// created on demand, and a read-only list filled in place.
+// created on demand, and read-only lists (one typed) filled in place.
 class TFuzzInfo : public TReflectivePersistent {
   RIZ_REFLECTIVE(TFuzzInfo, TReflectivePersistent)
 public:
@@ -61,10 +68,12 @@ public:
   std::unique_ptr<TFuzzPerson> FCreator;
   std::unique_ptr<TFuzzInfo> FExtra;  // empty unless a record holds one
   std::unique_ptr<TFuzzList> FMedia;
+  std::unique_ptr<TFuzzPersonList> FPeople;
 
   TFuzzInfo* Extra() const { return FExtra.get(); }
   void SetExtra(TFuzzInfo* Value) { FExtra = Value ? CloneOf(*Value) : nullptr; }
   TFuzzList* Media() const { return FMedia.get(); }
+  TFuzzPersonList* People() const { return FPeople.get(); }
 };
 
 void RegisterFuzzClasses();

@@ -124,5 +124,11 @@ std::vector<HostileInput> HostileInputs() {
     H.push_back({"object-of-another-class", Record("TFuzzInfo", 2, Props).B, Bag,
                  "classnames do not match : TFuzzInfo, TFuzzPerson"});
   }
+  {
+    RawItems Inner;
+    Inner.Block("_Items", RawItems().IntValue("Count", 1).Block("Item00000000", Record("TFuzzInfo", 0, {})));
+    H.push_back({"foreign-item-in-typed-list", Record("TFuzzPersonList", 0, {}, Inner).B, Bag,
+                 "unsupportet object property class : TFuzzInfo"});
+  }
   return H;
 }
