@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "persistence/ApplicationData.h"
 #include "persistence/PropertyBags.h"
+#include "tests/support/TestEnv.h"
 #include "tests/persistence/TestClasses.h"
 
 using namespace ptest;
@@ -205,6 +207,29 @@ TEST_F(StreamBag, AStreamThatEndsInsideAnItemGivesTheReadError) {
     EXPECT_THROW(R.ReadObject(O), EReadError) << "cut at " << Cut;
     EXPECT_EQ(O, nullptr);
   }
+}
+
+TEST_F(StreamBag, RecordsBehindAProgramImageAreReadThroughTheAppendedDataStream) {
+  const std::string File = testsupport::TempDir() + "/Rizuder.scr";
+  testsupport::WriteFileBytes(File, std::string(1000, 'M'));
+  std::unique_ptr<TTestSaverInfo> Info = SampleInfo();
+  TTestAddress Address;
+  Address.ZIP = "01067";
+  {
+    TApplicationDataStream Out(File, adaReadWrite);
+    TStreamPropertyBag W(Out);
+    W.WriteObject(Info.get());
+    W.WriteObject(&Address);
+  }
+  TApplicationDataStream In(File, adaRead);
+  TTestSaverInfo I;
+  TTestAddress A;
+  EXPECT_TRUE(I.LoadFromStream(In));
+  EXPECT_TRUE(A.LoadFromStream(In));
+  EXPECT_EQ(Difference(*Info, I), "");
+  EXPECT_EQ(A.ZIP, "01067");
+  // Behind the records lies at most the slack that earlier trailers left.
+  EXPECT_LT(In.Size() - In.Position(), 16);
 }
 
 // ---------------------------------------------------------------------------------------------
