@@ -12,8 +12,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <version>
 #include <string>
+#include <version>
 #include <vector>
 
 #include "persistence/ReflectionObjects.h"
@@ -71,7 +71,9 @@ public:
   // delivered (0: none; the buffer keeps its content).
   virtual int32_t ReadBinaryValue(const std::string& Name, void* Buffer, int32_t Size) = 0;
   virtual void WriteBinaryValue(const std::string& Name, const void* Buffer, int32_t Size) = 0;
-  // Whether a value was delivered; Value keeps its content when not.
+  // Whether a value was delivered. When not, the stream bag leaves Value as it was and the
+  // registry bag makes it empty (a missing value reads as the empty string); either way a
+  // property whose value was not delivered keeps its own.
   virtual bool ReadStringValue(const std::string& Name, std::string& Value) = 0;
   virtual void WriteStringValue(const std::string& Name, const std::string& Value) = 0;
 
