@@ -1,13 +1,65 @@
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "graphics/GraphicObjects.h"
+#include "model/ScreenSaverModel.h"
+#include "platform/Forms.h"
 #include "platform/Platform.h"
+#include "player/ScreenSaverSequences.h"
 #include "saver/ProgramEntry.h"
 #include "saver/ScreenSaverUtils.h"
+#include "saver/formPreview.h"
+#include "saver/formSaveScreen.h"
+
+namespace {
+int GSignalPipe[2] = {-1, -1};
+
+void OnSignal(int Signal) {
+  const char C = static_cast<char>(Signal);
+  [[maybe_unused]] const ssize_t N = ::write(GSignalPipe[1], &C, 1);
+}
+
+// A request to end the program (SIGTERM, SIGINT, SIGHUP) ends the show the orderly way, so the
+// display mode comes back and the temporary media and fonts are removed.
+void EndOnSignals() {
+  if (::pipe2(GSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* Notifier = new QSocketNotifier(GSignalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(Notifier, &QSocketNotifier::activated, qApp, [] {
+    char C;
+    while (::read(GSignalPipe[0], &C, 1) == 1) {
+    }
+    if (QWidget* Modal = QApplication::activeModalWidget()) Modal->close();
+    for (QWidget* W : QApplication::topLevelWidgets())
+      if (auto* F = dynamic_cast<TfrmBaseSaveScreen*>(W)) F->Terminate();
+  });
+  struct sigaction Sa {};
+  Sa.sa_handler = OnSignal;
+  sigemptyset(&Sa.sa_mask);
+  Sa.sa_flags = SA_RESTART;
+  for (int S : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(S, &Sa, nullptr);
+}
+
+template <class F>
+std::unique_ptr<QWidget> MakeForm() {
+  return std::unique_ptr<QWidget>(CreateForm<F>().release());
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   plat::SetCommandLine(argc, argv);
   ParseScreenSaverCommandLine();
-  QApplication App(argc, argv);
+  // Every persistent class is known before any object is read.
+  RegisterModelClasses();
+  RegisterGraphicObjectsClasses();
+  RegisterScreenSaverSequencesClasses();
+  TApplication App(argc, argv);
+  EndOnSignals();
   TSaverForms Forms;
+  Forms.SaveScreen = &MakeForm<TfrmSaveScreen>;
+  Forms.Preview = &MakeForm<TfrmPreview>;
   return ProgramEntry(Forms);
 }

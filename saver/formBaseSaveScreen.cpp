@@ -1,0 +1,181 @@
+#include "saver/formBaseSaveScreen.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+#include "model/ScreenSaverFiles.h"
+#include "platform/DisplayModes.h"
+#include "player/ScreenSaverAnimator.h"
+
+namespace {
+// How often the loop asks again for the input grab the window system refused.
+constexpr int GrabRetryMs = 100;
+
+QSize ScreenSize() {
+  // The display settings know the new size at once after a mode switch; the GUI's screen
+  // object learns it only from a later notification.
+  plat::TDevMode M;
+  if (plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, M) && M.dmPelsWidth > 0 &&
+      M.dmPelsHeight > 0)
+    return QSize(static_cast<int>(M.dmPelsWidth), static_cast<int>(M.dmPelsHeight));
+  if (const QScreen* S = QGuiApplication::primaryScreen()) return S->geometry().size();
+  return QSize(640, 480);
+}
+}  // namespace
+
+TfrmBaseSaveScreen::TfrmBaseSaveScreen(QWidget* Parent) : TForm(Parent) {
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  setAutoFillBackground(true);
+  QPalette Pal = palette();
+  Pal.setColor(QPalette::Window, Qt::black);
+  setPalette(Pal);
+  QFont F(QStringLiteral("MS Sans Serif"));
+  F.setPointSize(8);
+  setFont(F);
+
+  tmrStart = new QTimer(this);
+  tmrStart->setObjectName(QStringLiteral("tmrStart"));
+  tmrStart->setInterval(20);
+  connect(tmrStart, &QTimer::timeout, this, [this] { tmrStartTimer(); });
+}
+
+TfrmBaseSaveScreen::~TfrmBaseSaveScreen() { DoDestroy(); }
+
+void TfrmBaseSaveScreen::FormCreate() {
+  FillScreen();
+  std::unique_ptr<TScreenSaverInfo> Info;
+  LoadScreenSaverInfoAndProject(Info, FProject);
+  Info.reset();  // the project holds its own copy
+  if (!FProject) {
+    EndUnshown();
+    return;
+  }
+  FProject->RizuderInfo()->LoadUserProperties();
+  FAnimation = new TAnimationControl(nullptr);
+  FAnimation->setParent(this);
+  FAnimation->SetProject(FProject.get());
+}
+
+void TfrmBaseSaveScreen::FormDestroy() {
+  tmrStart->stop();
+  // The control's clones refer to the project: the control goes first.
+  delete FAnimation;
+  FAnimation = nullptr;
+  FProject.reset();
+}
+
+void TfrmBaseSaveScreen::FormShow() {
+  // The taskbar shows no entry for a frameless stay-on-top or embedded window: nothing to hide.
+  tmrStart->start();
+}
+
+void TfrmBaseSaveScreen::tmrStartTimer() {
+  tmrStart->stop();
+  if (!FAnimation || FTerminated) {
+    Close();
+    return;
+  }
+  try {
+    Run();
+  } catch (...) {
+    Close();
+    throw;
+  }
+  Close();
+}
+
+void TfrmBaseSaveScreen::FillScreen() {
+  const QSize S = ScreenSize();
+  SetBounds(0, 0, S.width(), S.height());
+}
+
+void TfrmBaseSaveScreen::PlaceAnimation() {
+  if (!FAnimation || !FProject) return;
+  const int W = width(), H = height();
+  const TScreenSaverInfo* Info = FProject->RizuderInfo();
+  const int w = Info->ResolutionWidth(), h = Info->ResolutionHeight();
+  const TScreenSaverUserProperties* P = Info->UserProperties();
+  if (P->UseStandardResolution && !P->InterpolateToFullscreen && w <= W && h <= H)
+    FAnimation->setGeometry((W - w) / 2, (H - h) / 2, w, h);
+  else
+    // One pixel short of the form on the right and at the bottom, as the show always was.
+    FAnimation->setGeometry(0, 0, W - 1, H - 1);
+}
+
+void TfrmBaseSaveScreen::Stop() { FRunning = false; }
+
+TScreenSaverSequence* TfrmBaseSaveScreen::Run() {
+  FRunning = !FTerminated;
+  FAnimation->Start();
+  GrabInput();
+  QElapsedTimer SinceGrab;
+  SinceGrab.start();
+  try {
+    while (FRunning) {
+      FAnimation->Step();
+      QCoreApplication::processEvents(QEventLoop::AllEvents);
+      if (!FInputGrabbed && FRunning && SinceGrab.elapsed() >= GrabRetryMs) {
+        GrabInput();
+        SinceGrab.restart();
+      }
+    }
+  } catch (...) {
+    // A failing sequence ends the show instead of leaving a frozen screen behind.
+    FRunning = false;
+    ReleaseInput();
+    try {
+      FAnimation->Stop();
+    } catch (...) {
+    }
+    hide();
+    throw;
+  }
+  TScreenSaverSequence* Result = FAnimation->CurrentSequence();
+  FAnimation->Stop();
+  ReleaseInput();
+  hide();
+  return Result;
+}
+
+void TfrmBaseSaveScreen::Close() {
+  const bool Was = FOwnClose;
+  FOwnClose = true;
+  close();
+  FOwnClose = Was;
+}
+
+void TfrmBaseSaveScreen::Terminate() {
+  FTerminated = true;
+  FRunning = false;
+  tmrStart->stop();
+  Close();
+}
+
+void TfrmBaseSaveScreen::EndUnshown() {
+  hide();  // an explicit hide: the program does not show the form
+  QMetaObject::invokeMethod(this, [this] { Close(); }, Qt::QueuedConnection);
+}
+
+bool TfrmBaseSaveScreen::GrabInput() {
+  if (!isVisible()) return false;
+  grabKeyboard();
+  grabMouse();
+  // The widget grabs route Qt's own delivery; the window grabs tell whether the window system
+  // agreed (it refuses while another client holds a grab or before the window is viewable).
+  QWindow* W = windowHandle();
+  FInputGrabbed = W && W->setKeyboardGrabEnabled(true) && W->setMouseGrabEnabled(true);
+  return FInputGrabbed;
+}
+
+void TfrmBaseSaveScreen::ReleaseInput() {
+  releaseKeyboard();
+  releaseMouse();
+  if (QWindow* W = windowHandle()) {
+    W->setKeyboardGrabEnabled(false);
+    W->setMouseGrabEnabled(false);
+  }
+  FInputGrabbed = false;
+}

@@ -1,0 +1,133 @@
+#include "saver/formPreview.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <cstdio>
+
+#include "player/ScreenSaverAnimator.h"
+#include "saver/ScreenSaverUtils.h"
+
+// Xlib and xcb macros clash with Qt: X headers come last.
+#include <xcb/xcb.h>
+
+namespace {
+// Every this many ticks the preview looks whether its host window still exists.
+constexpr int HostCheckTicks = 25;
+}  // namespace
+
+TfrmPreview::TfrmPreview(QWidget* Parent) : TfrmBaseSaveScreen(Parent) {
+  setObjectName(QStringLiteral("frmPreview"));
+  setWindowTitle(QStringLiteral("SCREENSAVER_PREVIEW"));
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  tmrStart->setSingleShot(false);
+}
+
+TfrmPreview::~TfrmPreview() {
+  DoDestroy();
+  // Our window must leave the host's wrapper before the wrapper goes (it would take its
+  // children along).
+  if (FHost) {
+    hide();
+    if (QWindow* W = windowHandle()) W->setParent(nullptr);
+  }
+}
+
+bool TfrmPreview::HostRect(uint32_t Host, QRect& R) {
+  if (Host == 0) return false;
+  auto* X11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!X11 || !X11->connection()) return false;
+  xcb_connection_t* C = X11->connection();
+  xcb_generic_error_t* Error = nullptr;
+  xcb_get_geometry_reply_t* G = xcb_get_geometry_reply(C, xcb_get_geometry(C, Host), &Error);
+  free(Error);
+  if (!G) return false;
+  // A pixmap id answers the geometry request too; only a window has attributes.
+  xcb_get_window_attributes_reply_t* A =
+      xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Host), &Error);
+  free(Error);
+  const bool IsWindow = A != nullptr;
+  free(A);
+  R = QRect(G->x, G->y, G->width + 2 * G->border_width, G->height + 2 * G->border_width);
+  free(G);
+  return IsWindow;
+}
+
+void TfrmPreview::FormCreate() {
+  TfrmBaseSaveScreen::FormCreate();
+  if (!Loaded()) return;
+  FAnimation->SetNoMovies(true);
+  FAnimation->SetMute(true);
+  QRect R;
+  if (!HostRect(GetSaverParentWindow(), R)) {
+    std::fprintf(stderr, "Rizuder: no preview window %u; the preview ends.\n", GetSaverParentWindow());
+    EndUnshown();
+  }
+}
+
+void TfrmPreview::AttachToPreviewParent() {
+  const uint32_t Host = GetSaverParentWindow();
+  if (Host == 0) return;
+  FHost.reset(QWindow::fromWinId(Host));
+  if (!FHost) return;
+  setAttribute(Qt::WA_NativeWindow);
+  winId();
+  if (QWindow* W = windowHandle()) W->setParent(FHost.get());
+}
+
+void TfrmPreview::FitToPreviewParent() {
+  const uint32_t Host = GetSaverParentWindow();
+  if (Host == 0) return;
+  QRect R;
+  if (!HostRect(Host, R)) return;
+  // One pixel wider and taller than the host, which clips it.
+  SetBounds(0, 0, R.width() + 1, R.height() + 1);
+}
+
+void TfrmPreview::FormShow() {
+  if (!Loaded()) {
+    TfrmBaseSaveScreen::FormShow();
+    return;
+  }
+  AttachToPreviewParent();
+  FitToPreviewParent();
+  FAnimation->setGeometry(rect());
+  FAnimation->Start();
+  TfrmBaseSaveScreen::FormShow();
+}
+
+void TfrmPreview::tmrStartTimer() {
+  if (!Loaded()) {
+    tmrStart->stop();
+    Close();
+    return;
+  }
+  if (++FTicks >= HostCheckTicks) {
+    FTicks = 0;
+    QRect R;
+    if (!HostRect(GetSaverParentWindow(), R)) {
+      // The host went away (the control panel closed): so does the preview.
+      tmrStart->stop();
+      Close();
+      return;
+    }
+  }
+  try {
+    FAnimation->Step();
+  } catch (...) {
+    // One report, not one per tick: the preview keeps its last picture.
+    tmrStart->stop();
+    throw;
+  }
+}
+
+void TfrmPreview::FormClose() {
+  tmrStart->stop();
+  if (FAnimation) FAnimation->Stop();
+}
+
+void TfrmPreview::resizeEvent(QResizeEvent* Event) {
+  TfrmBaseSaveScreen::resizeEvent(Event);
+  // The whole preview window shows the show, stretched.
+  if (FAnimation) FAnimation->setGeometry(rect());
+}
