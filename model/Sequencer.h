@@ -72,6 +72,7 @@ public:
   int Add(std::unique_ptr<TSequence> Item) { return TReflectiveObjectList::Add(std::move(Item)); }
   TSequence* Items(int Index) const;  // EListError outside 0..Count-1
 
+  TReflectiveClassRef ItemClass() const override { return &TSequence::StaticClass(); }
   void ReadInnerProperties(TPropertyBag& Bag) override;
 };
 

@@ -16,6 +16,7 @@
 #include "model/ScreenSaverFiles.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
+#include "player/ScreenSaverSequences.h"
 #include "tests/model/StreamWalker.h"
 #include "tests/support/TestEnv.h"
 #include "tools/DemoSaver.h"
@@ -53,6 +54,7 @@ class Files : public ::testing::Test {
 protected:
   void SetUp() override {
     RegisterModelClasses();
+    RegisterScreenSaverSequencesClasses();  // the demo show's sequences
     Host = TestDir() + "/host.bin";
     WriteFileBytes(Host, std::string(1000, 'H'));
     Fonts = plat::InstalledFontResources();
@@ -333,7 +335,7 @@ TEST_F(Files, MakesaverProgram) {
   ASSERT_TRUE(Project);
   EXPECT_EQ(Info->RizuderName, "Programmdemo");
   EXPECT_EQ(Info->Resolution, sr640x480);
-  EXPECT_EQ(Project->MediaManager()->Count(), 4);
+  EXPECT_EQ(Project->MediaManager()->Count(), 5);  // three pictures, the tone, the movie
   EXPECT_EQ(Project->FontManager()->Count(), 1);
 
   // The default host is the screen-saver program of the build tree.
