@@ -24,14 +24,79 @@
 #include "persistence/PropertyBags.h"
 #include "persistence/WindowsTool.h"
 #include "platform/Fonts.h"
+#include "player/ScreenSaverSequences.h"
 #include "tools/MediaFixtures.h"
 
 namespace demosaver {
 
+namespace {
+
+int32_t PictureId(const TDemoMedia& M, size_t Index) {
+  return Index < M.Pictures.size() ? M.Pictures[Index] : 0;
+}
+
+// A slide of picture Index on a page of Color ($00BBGGRR) with the picture's top-left at (X, Y).
+std::unique_ptr<TSlideSequence> MakeSlide(const TDemoMedia& M, size_t Index, TColor Color, int X,
+                                          int Y, int32_t Duration) {
+  auto S = TSequence::CreateNamed<TSlideSequence>("Bild " + std::to_string(Index + 1), nullptr);
+  S->MediaID = PictureId(M, Index);
+  S->Color = Color;
+  S->Left = X;
+  S->Top = Y;
+  S->Duration = Duration;
+  return S;
+}
+
+// The tone looping on the music channel, so that it runs on across sequences.
+void LoopMusic(TScreenSaverSequence& S, const TDemoMedia& M) {
+  S.MusicMediaID = M.Sound;
+  S.MusicPlayMode = spmLoop;
+}
+
+}  // namespace
+
 const std::vector<TSequenceMaker>& DemoSequences() {
-  // One line per sequence, in playing order, for example
-  //   [](TScreenSaverProject& P, const TDemoMedia& M) { P.Sequences()->Add(MakeSlide(M.Pictures[0])); },
-  static const std::vector<TSequenceMaker> Show = {};
+  // Short sequences, so that one run of the demo shows every kind.
+  static const std::vector<TSequenceMaker> Show = {
+      [](TScreenSaverProject& P, const TDemoMedia& M) {
+        auto S = MakeSlide(M, 0, 0x663300, 80, 60, 3000);
+        LoopMusic(*S, M);
+        P.Sequences()->Add(std::move(S));
+      },
+      [](TScreenSaverProject& P, const TDemoMedia& M) {
+        auto S = MakeSlide(M, 1, 0x202080, 0, 0, 3000);
+        LoopMusic(*S, M);
+        S->WebLinkTitle = "Rizuder im Netz";
+        S->WebLinkAddress = "https://example.org/rizuder";
+        P.Sequences()->Add(std::move(S));
+      },
+      [](TScreenSaverProject& P, const TDemoMedia&) {
+        auto S = TSequence::CreateNamed<TEmptyPageSequence>(SEmptyPageName, nullptr);
+        S->Color = 0x408000;
+        S->Duration = 2000;
+        P.Sequences()->Add(std::move(S));
+      },
+      [](TScreenSaverProject& P, const TDemoMedia&) {
+        auto S = TSequence::CreateNamed<TPauseSequence>(SPauseName, nullptr);
+        S->Duration = 2000;
+        P.Sequences()->Add(std::move(S));
+      },
+      [](TScreenSaverProject& P, const TDemoMedia& M) {
+        auto S = MakeSlide(M, 2, 0x000000, 160, 120, 3000);
+        S->SoundMediaID = M.Sound;
+        S->SoundPlayMode = spmOnce;
+        P.Sequences()->Add(std::move(S));
+      },
+      [](TScreenSaverProject& P, const TDemoMedia& M) {
+        if (M.Movie == 0) return;
+        auto S = TSequence::CreateNamed<TMovieSequence>("Film", nullptr);
+        S->MediaID = M.Movie;
+        S->Left = 320;
+        S->Top = 240;
+        S->MovieDisplaySize = mdsNormal;
+        P.Sequences()->Add(std::move(S));
+      },
+  };
   return Show;
 }
 
@@ -154,6 +219,7 @@ std::unique_ptr<TScreenSaverInfo> MakeDemoInfo(const TDemoOptions& Options) {
 
 std::unique_ptr<TScreenSaverProject> MakeDemoProject(const TDemoOptions& Options, TDemoMedia* Media) {
   RegisterModelClasses();
+  RegisterScreenSaverSequencesClasses();
   auto Project = std::make_unique<TScreenSaverProject>();
   const std::unique_ptr<TScreenSaverInfo> Info = MakeDemoInfo(Options);
   Project->SetRizuderInfo(Info.get());

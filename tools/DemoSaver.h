@@ -25,8 +25,8 @@ struct TDemoMedia {
 // Adds one sequence (or a few) to the project, using the demo's media.
 using TSequenceMaker = std::function<void(TScreenSaverProject& Project, const TDemoMedia& Media)>;
 
-// The demo show, in playing order: one entry per sequence kind. Empty until the sequence
-// kinds exist; each kind adds its line in DemoSaver.cpp.
+// The demo show, in playing order: one entry per sequence kind; each kind adds its line in
+// DemoSaver.cpp.
 const std::vector<TSequenceMaker>& DemoSequences();
 
 struct TDemoOptions {
@@ -37,7 +37,7 @@ struct TDemoOptions {
   int PictureHeight = 480;
   bool Sound = true;
   int SoundMs = 1500;
-  bool Movie = false;
+  bool Movie = true;
   // Family names to embed; each is fetched when the project is written (a family that is not
   // installed is written without data). Empty: the first of DejaVu Sans and Liberation Sans
   // that is installed, or none.

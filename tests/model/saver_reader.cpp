@@ -14,6 +14,7 @@
 
 #include "model/ScreenSaverFiles.h"
 #include "platform/Platform.h"
+#include "player/ScreenSaverSequences.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     return plat::IDOK;
   });
   RegisterModelClasses();
+  RegisterScreenSaverSequencesClasses();
   plat::SetProgramFileName(argv[1]);
   std::unique_ptr<TScreenSaverInfo> Info;
   std::unique_ptr<TScreenSaverProject> Project;
