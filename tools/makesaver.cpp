@@ -1,6 +1,8 @@
 // makesaver: copies the screen-saver program and appends a demo screen saver to the copy.
 //   makesaver [--host PROGRAM] [--name NAME] [--resolution WxH] [--pictures N] [--no-sound]
 //             [--movie] [--font FAMILY]... [--no-font] [--huge-mib N] OUT
+//   makesaver --installer [--installer-host PROGRAM] [options as above] OUT
+//     writes an installer (a copy of Vuverero) that carries such a demo screen saver.
 
 #include <QGuiApplication>
 
@@ -12,6 +14,7 @@
 
 #include "model/ScreenSaverModel.h"
 #include "platform/SysUtils.h"
+#include "tools/DemoInstaller.h"
 #include "tools/DemoSaver.h"
 
 namespace {
@@ -20,16 +23,17 @@ int Usage(const std::string& Why) {
   std::cerr << "makesaver: " << Why << "\n"
             << "usage: makesaver [--host PROGRAM] [--name NAME] [--resolution WxH] [--pictures N]\n"
             << "                 [--no-sound] [--movie] [--font FAMILY]... [--no-font] [--huge-mib N] OUT\n"
-            << "  PROGRAM defaults to the Rizuder of this build tree (saver/Rizuder).\n";
+            << "       makesaver --installer [--installer-host PROGRAM] [options as above] OUT\n"
+            << "  PROGRAM defaults to the Rizuder (the installer: Vuverero) of this build tree.\n";
   return 2;
 }
 
 // The Rizuder beside this program in the build tree.
-std::string DefaultHost() {
+std::string DefaultHost(const char* Folder = "saver", const char* Program = "Rizuder") {
   std::error_code Ec;
   const std::filesystem::path Self = std::filesystem::read_symlink("/proc/self/exe", Ec);
-  if (Ec) return "Rizuder";
-  return (Self.parent_path().parent_path() / "saver" / "Rizuder").string();
+  if (Ec) return Program;
+  return (Self.parent_path().parent_path() / Folder / Program).string();
 }
 
 bool ParseCount(const std::string& Text, int& Value) {
@@ -41,6 +45,8 @@ bool ParseCount(const std::string& Text, int& Value) {
 int main(int argc, char** argv) {
   demosaver::TDemoOptions Options;
   std::string Host = DefaultHost();
+  std::string InstallerHost = DefaultHost("installer", "Vuverero");
+  bool Installer = false;
   std::string Out;
   for (int I = 1; I < argc; ++I) {
     const std::string A = argv[I];
@@ -50,7 +56,11 @@ int main(int argc, char** argv) {
       return true;
     };
     std::string V;
-    if (A == "--host") {
+    if (A == "--installer") {
+      Installer = true;
+    } else if (A == "--installer-host") {
+      if (!Next(InstallerHost)) return Usage("--installer-host needs a file");
+    } else if (A == "--host") {
       if (!Next(Host)) return Usage("--host needs a file");
     } else if (A == "--name") {
       if (!Next(Options.RizuderName)) return Usage("--name needs a name");
@@ -91,7 +101,8 @@ int main(int argc, char** argv) {
   QGuiApplication App(argc, argv);
   try {
     RegisterModelClasses();
-    demosaver::MakeScreenSaverFile(Host, Out, Options);
+    if (Installer) demosaver::MakeInstallerFile(InstallerHost, Host, Out, Options);
+    else demosaver::MakeScreenSaverFile(Host, Out, Options);
   } catch (const std::exception& E) {
     std::cerr << "makesaver: " << E.what() << "\n";
     return 1;

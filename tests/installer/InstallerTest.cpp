@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <deque>
@@ -57,6 +59,14 @@ Fixture MakeInstaller(const std::string& Name, const std::string& CreatorLicense
 
 std::string InstalledPath(const std::string& Name) {
   return testsupport::TestDir() + "/data/Zerozezu/ScreenSavers/" + Name + ".scr";
+}
+
+// Compares two files without printing megabytes when they differ.
+::testing::AssertionResult SameFile(const std::string& A, const std::string& B) {
+  const std::string X = ReadFileBytes(A), Y = ReadFileBytes(B);
+  if (X == Y) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << A << " (" << X.size() << " bytes) differs from " << B << " ("
+                                       << Y.size() << " bytes)";
 }
 
 bool Exists(const std::string& Path) {
@@ -288,4 +298,85 @@ TEST(InstallerBackdrop, DateUsesTheLocaleShortMonth) {
   EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::German, QLocale::Germany)), "09.Dez.2025");
   EXPECT_EQ(FormatInstallDate(EncodeDateTime(2026, 3, 1, 0, 0, 0, 0), QLocale(QLocale::German)), "01.Mär.2026");
   EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::English, QLocale::UnitedStates)), "09.Dec.2025");
+}
+
+// ---------------------------------------------------------------------------------------------
+// With a real demo screen saver carried by a real copy of the installer program.
+
+#include "model/ScreenSaverFiles.h"
+#include "tools/DemoInstaller.h"
+
+TEST(InstallerWithDemo, InstalledFileIsTheCarriedSaverAndPlays) {
+  RegisterModelClasses();
+  const std::string Dir = testsupport::TempDir();
+  demosaver::TDemoOptions Options;
+  Options.RizuderName = "Demo Saver";
+  Options.WithDemoSequences = false;
+  Options.WorkDir = Dir;
+  const std::string Saver = testsupport::TestDir() + "/Demo Saver.scr";
+  demosaver::MakeScreenSaverFile(testsupport::BuildPath("saver/Rizuder"), Saver, Options);
+  const std::string Setup = testsupport::TestDir() + "/Setup";
+  demosaver::MakeInstallerFromSaver(testsupport::BuildPath("installer/Vuverero"), Saver, Setup);
+  // The installer's file ends in two trailers: the carried saver's, then its own.
+  const std::string SetupBytes = ReadFileBytes(Setup);
+  ASSERT_GT(SetupBytes.size(), 32u);
+  EXPECT_EQ(SetupBytes.substr(SetupBytes.size() - 8), std::string("APPDATA\0", 8));
+  EXPECT_EQ(SetupBytes.substr(SetupBytes.size() - 24, 8), std::string("APPDATA\0", 8));
+
+  plat::SetProgramFileName(Saver);
+  std::unique_ptr<TScreenSaverInfo> OrigInfo;
+  std::unique_ptr<TScreenSaverProject> Orig;
+  LoadScreenSaverInfoAndProject(OrigInfo, Orig);
+  ASSERT_TRUE(Orig);
+  const bool CreatorLicence = !Trim(OrigInfo->CreatorLicense).empty();
+
+  plat::SetProgramFileName(Setup);
+  std::deque<WizardDriver::Action> Script{Next, Next, Next, Next};
+  if (CreatorLicence) Script.push_back(Next);
+  WizardDriver D(Script);
+  EXPECT_EQ(RunInstaller(D), 0);
+  const std::string Installed = InstalledPath("Demo Saver");
+  EXPECT_TRUE(SameFile(Installed, Saver));
+
+  plat::SetProgramFileName(Installed);
+  std::unique_ptr<TScreenSaverInfo> Info;
+  std::unique_ptr<TScreenSaverProject> Project;
+  LoadScreenSaverInfoAndProject(Info, Project);
+  ASSERT_TRUE(Info);
+  ASSERT_TRUE(Project);
+  EXPECT_TRUE(MessageBoxes().empty());
+  EXPECT_EQ(Info->RizuderName, "Demo Saver");
+  EXPECT_EQ(Project->RizuderInfo()->RizuderName, "Demo Saver");
+  ASSERT_EQ(Project->MediaManager()->Count(), Orig->MediaManager()->Count());
+  for (int I = 0; I < Orig->MediaManager()->Count(); ++I)
+    EXPECT_TRUE(SameFile(Project->MediaManager()->Media(I)->FileName, Orig->MediaManager()->Media(I)->FileName));
+  EXPECT_EQ(Project->Sequences()->Count(), Orig->Sequences()->Count());
+}
+
+TEST(InstallerProgram, InstallsTheDemoDrivenBySyntheticInput) {
+  if (QStandardPaths::findExecutable("xvfb-run").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+    GTEST_SKIP() << "xvfb-run and xdotool are needed";
+  RegisterModelClasses();
+  demosaver::TDemoOptions Options;
+  Options.WithDemoSequences = false;
+  Options.WorkDir = testsupport::TempDir();
+  const std::string Saver = testsupport::TestDir() + "/Demo.scr";
+  demosaver::MakeScreenSaverFile(testsupport::BuildPath("saver/Rizuder"), Saver, Options);
+  const std::string Setup = testsupport::TestDir() + "/Setup";
+  demosaver::MakeInstallerFromSaver(testsupport::BuildPath("installer/Vuverero"), Saver, Setup);
+  std::unique_ptr<TScreenSaverInfo> Info;
+  plat::SetProgramFileName(Saver);
+  LoadScreenSaverInfo(Info);
+  ASSERT_TRUE(Info);
+  const int LicenceSteps = Trim(Info->CreatorLicense).empty() ? 1 : 2;
+
+  QProcess P;
+  P.setProcessChannelMode(QProcess::MergedChannels);
+  P.start("xvfb-run", {"-a", "-s", "-screen 0 1024x768x24", "bash",
+                       QString::fromStdString(testsupport::SourcePath("tests/installer/drive_installer.sh")),
+                       QString::fromStdString(Setup), QString::number(LicenceSteps)});
+  ASSERT_TRUE(P.waitForFinished(60000));
+  EXPECT_EQ(P.exitCode(), 0) << P.readAll().toStdString();
+  EXPECT_TRUE(SameFile(InstalledPath(Info->RizuderName), Saver));
+  EXPECT_EQ(ActiveSaver(), InstalledPath(Info->RizuderName));
 }

@@ -93,6 +93,10 @@ std::string BuildPath(const std::string& Relative) {
   return (At == std::string::npos ? std::string(".") : Self.substr(0, At)) + "/" + Relative;
 }
 
+std::string SourcePath(const std::string& Relative) {
+  return std::string(RIZUDER_SOURCE_DIR) + "/" + Relative;
+}
+
 }  // namespace testsupport
 
 int main(int argc, char** argv) {

@@ -25,5 +25,7 @@ std::string ReadFileBytes(const std::string& Path);
 void WriteFileBytes(const std::string& Path, const std::string& Bytes);
 // Path of a built program or helper in the build tree (RIZUDER_TEST_BIN or the test's folder).
 std::string BuildPath(const std::string& Relative);
+// Path of a file in the source tree.
+std::string SourcePath(const std::string& Relative);
 
 }  // namespace testsupport
