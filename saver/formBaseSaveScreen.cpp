@@ -111,13 +111,16 @@ TScreenSaverSequence* TfrmBaseSaveScreen::Run() {
   FRunning = !FTerminated;
   FAnimation->Start();
   GrabInput();
+  // Only the X11 window system refuses a grab for a while (another client holds one, or the
+  // window is not viewable yet); elsewhere a refusal is final.
+  const bool RetryGrab = QGuiApplication::platformName() == QLatin1String("xcb");
   QElapsedTimer SinceGrab;
   SinceGrab.start();
   try {
     while (FRunning) {
       FAnimation->Step();
       QCoreApplication::processEvents(QEventLoop::AllEvents);
-      if (!FInputGrabbed && FRunning && SinceGrab.elapsed() >= GrabRetryMs) {
+      if (!FInputGrabbed && FRunning && RetryGrab && SinceGrab.elapsed() >= GrabRetryMs) {
         GrabInput();
         SinceGrab.restart();
       }
@@ -161,6 +164,12 @@ void TfrmBaseSaveScreen::EndUnshown() {
 
 bool TfrmBaseSaveScreen::GrabInput() {
   if (!isVisible()) return false;
+  // Platforms without grabs (offscreen, minimal) deliver all input to the active window anyway.
+  const QString Platform = QGuiApplication::platformName();
+  if (Platform == QLatin1String("offscreen") || Platform == QLatin1String("minimal")) {
+    FInputGrabbed = true;
+    return true;
+  }
   grabKeyboard();
   grabMouse();
   // The widget grabs route Qt's own delivery; the window grabs tell whether the window system

@@ -122,6 +122,8 @@ void TfrmSaveScreen::FormClose() {
 }
 
 void TfrmSaveScreen::FormDestroy() {
+  // A form that goes without having been closed gives back the cursor and the flag as well.
+  FormClose();
   RestoreDefaultMode();
   TfrmBaseSaveScreen::FormDestroy();
 }

@@ -19,6 +19,6 @@ protected:
   void resizeEvent(QResizeEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
 
-private:
+  // Lays the panel and its buttons out for the current size (also before the first show).
   void PlaceButtons();
 };

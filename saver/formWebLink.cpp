@@ -36,6 +36,7 @@ TfrmWebLink::TfrmWebLink(QWidget* Parent) : TfrmScreenSaverBaseModal(Parent) {
   setWindowTitle(QStringLiteral("Verweis auf Web-Seite"));
   // Dialog border: the size is fixed.
   setFixedSize(ClientWidth, ClientHeight);
+  PlaceButtons();
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setObjectName(QStringLiteral("Memo1"));

@@ -1,0 +1,106 @@
+// The preview form on the offscreen platform, with a host window it is told about.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "platform/Platform.h"
+#include "player/ScreenSaverAnimator.h"
+#include "saver/ScreenSaverUtils.h"
+#include "saver/formPreview.h"
+#include "tests/saver/ShowFixture.h"
+#include "tests/support/TestEnv.h"
+
+using namespace showtest;
+
+namespace {
+// A preview whose host is a rectangle the test names (no window system to ask here).
+class TTestPreview : public TfrmPreview {
+public:
+  static inline bool HostThere = true;
+  static inline QRect Host{0, 0, 152, 112};
+
+protected:
+  bool HostRect(uint32_t Id, QRect& R) override {
+    if (!HostThere || Id == 0) return false;
+    R = Host;
+    return true;
+  }
+};
+
+class Preview : public ::testing::Test {
+protected:
+  void SetUp() override {
+    TTestPreview::HostThere = true;
+    SaverParentWindow = 4242;
+    CursorBefore = plat::CursorCount();
+  }
+  void TearDown() override {
+    SaverParentWindow = 0;
+    EXPECT_EQ(plat::CursorCount(), CursorBefore);
+    EXPECT_FALSE(plat::ScreenSaverRunning());
+  }
+  int CursorBefore = 0;
+};
+}  // namespace
+
+TEST_F(Preview, PlaysMutedWithoutMoviesStepPerTickInsideTheHost) {
+  MakeSaver({});
+  auto F = CreateForm<TTestPreview>();
+  ASSERT_TRUE(F->Loaded());
+  EXPECT_TRUE(F->Animation()->Mute());
+  EXPECT_TRUE(F->Animation()->NoMovies());
+  EXPECT_EQ(F->windowTitle(), "SCREENSAVER_PREVIEW");
+  F->show();
+  // One pixel wider and taller than the host; the animation fills the whole form.
+  EXPECT_EQ(F->geometry(), QRect(0, 0, 153, 113));
+  EXPECT_EQ(F->Animation()->geometry(), QRect(0, 0, 153, 113));
+  ASSERT_NE(F->Animation()->CurrentSequence(), nullptr) << "started on show";
+  EXPECT_TRUE(F->StartTimer()->isActive());
+  EXPECT_FALSE(F->StartTimer()->isSingleShot());
+  // The steps draw the empty page's colour ($00336699 is the pixel $00996633).
+  TDIBRaster* R = F->Animation()->Raster();
+  QTRY_COMPARE(R->Bits[10 * R->Width + 10] & 0xFFFFFFu, 0x996633u);
+  EXPECT_FALSE(F->Running()) << "the preview never runs the play loop";
+  F->close();
+  EXPECT_FALSE(F->StartTimer()->isActive());
+  EXPECT_EQ(F->Animation()->CurrentSequence(), nullptr) << "stopped when closed";
+}
+
+TEST_F(Preview, EndsWhenTheHostGoesAway) {
+  MakeSaver({});
+  auto F = CreateForm<TTestPreview>();
+  F->show();
+  TTestPreview::HostThere = false;
+  QTRY_VERIFY_WITH_TIMEOUT(!F->isVisible(), 5000);
+  EXPECT_FALSE(F->StartTimer()->isActive());
+}
+
+TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
+  MakeSaver({});
+  for (uint32_t Id : {0u, 4242u}) {
+    SaverParentWindow = Id;
+    TTestPreview::HostThere = Id != 4242;  // 0: no id at all; 4242: an id of no window
+    auto F = CreateForm<TTestPreview>();
+    EXPECT_TRUE(F->isHidden());
+    bool Closed = false;
+    QObject::connect(F.get(), &QObject::destroyed, [&] {});
+    struct Watch : QObject {
+      bool& Flag;
+      explicit Watch(bool& B) : Flag(B) {}
+      bool eventFilter(QObject*, QEvent* E) override {
+        if (E->type() == QEvent::Close) Flag = true;
+        return false;
+      }
+    } W(Closed);
+    F->installEventFilter(&W);
+    QTRY_VERIFY(Closed);
+    EXPECT_TRUE(testsupport::MessageBoxes().empty());
+  }
+  MakeEmptyProgram();
+  SaverParentWindow = 4242;
+  TTestPreview::HostThere = true;
+  auto F = CreateForm<TTestPreview>();
+  EXPECT_FALSE(F->Loaded());
+  EXPECT_TRUE(F->isHidden());
+  EXPECT_EQ(testsupport::MessageBoxes().size(), 1u);
+}
