@@ -46,18 +46,22 @@ void TAnimationControl::SetProject(TScreenSaverProject* Project) {
   const TScreenSaverInfo* Info = Project->RizuderInfo();
   SetRasterSize(Info->ResolutionWidth(), Info->ResolutionHeight());
   TSequenceList* List = Project->Sequences();
-  for (int I = 0; I < List->Count(); ++I) AddSequence(List->Items(I));
+  for (int I = 0; I < List->Count(); ++I) AddSequence(List->Items(I), Project);
 }
 
-void TAnimationControl::AddSequence(TSequence* Sequence) {
+void TAnimationControl::AddSequence(TSequence* Sequence, TScreenSaverProject* Project) {
   if (!Sequence) return;
   // A transition plays directly before the sequence it blends into.
   if (auto* Blendable = dynamic_cast<TBlendableSequence*>(Sequence); Blendable && Blendable->Transition()) {
     std::unique_ptr<TTransitionSequence> T = CloneOf(*Blendable->Transition());
+    T->SetProject(Project);
     T->SetAnimationControl(this);
     Sequences().Add(std::move(T));
   }
   std::unique_ptr<TSequence> C = CloneOf(*Sequence);
+  // A read project has told its sequences already; one built in memory may not have, and the
+  // clones find their media through it.
+  C->SetProject(Project);
   if (auto* S = dynamic_cast<TScreenSaverSequence*>(C.get())) S->SetAnimationControl(this);
   Sequences().Add(std::move(C));
 }

@@ -88,7 +88,7 @@ protected:
   void mousePressEvent(QMouseEvent* Event) override;
 
 private:
-  void AddSequence(TSequence* Sequence);
+  void AddSequence(TSequence* Sequence, TScreenSaverProject* Project);
   void PlaceMovie();
   // The replay handler of a sound channel: a sound that reached its end plays again.
   void SoundNotify(int Channel);
