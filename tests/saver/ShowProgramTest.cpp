@@ -1,0 +1,355 @@
+// The show and the preview as the user meets them: the demo saver program under an X server of
+// its own (xvfb-run), its screen read back and compared with the picture the project carries,
+// input sent with xdotool. Each test runs itself again under xvfb-run; it skips when the tools
+// are not installed.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+
+#include "tests/saver/ShowFixture.h"
+#include "tests/saver/XDisplayTools.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+constexpr const char* InnerFlag = "RIZUDER_UNDER_XVFB";
+
+bool Executable(const std::string& Path) { return access(Path.c_str(), X_OK) == 0; }
+
+std::string FindProgram(const char* Name) {
+  for (const char* Dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
+    if (Executable(std::string(Dir) + Name)) return std::string(Dir) + Name;
+  return {};
+}
+
+bool WaitFor(const std::function<bool()>& Cond, int Ms) {
+  QElapsedTimer T;
+  T.start();
+  while (!Cond()) {
+    if (T.elapsed() > Ms) return false;
+    QThread::msleep(25);
+  }
+  return true;
+}
+
+enum class TWhere { Inside, Done, Skip };
+
+// Outside: runs this very test again under xvfb-run and reports its outcome. Inside when the
+// caller is already under the X server and should do the work.
+TWhere RunUnderXvfb(std::string& SkipWhy) {
+  if (std::getenv(InnerFlag)) return TWhere::Inside;
+  const std::string XvfbRun = FindProgram("xvfb-run");
+  if (XvfbRun.empty() || FindProgram("xdotool").empty()) {
+    SkipWhy = "xvfb-run or xdotool is not installed";
+    return TWhere::Skip;
+  }
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const QString Filter = QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
+  QProcess P;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(InnerFlag, "1");
+  Env.insert("QT_QPA_PLATFORM", "offscreen");
+  P.setProcessEnvironment(Env);
+  P.setProcessChannelMode(QProcess::MergedChannels);
+  // A server number of our own to start the search from, so parallel runs rarely meet.
+  const QString Start = QString::number(100 + (getpid() % 5000));
+  P.start(QString::fromStdString(XvfbRun),
+          {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp",
+           QString::fromStdString(std::string("/proc/") + std::to_string(getpid()) + "/exe"), Filter});
+  const bool Finished = P.waitForFinished(60000);
+  const QByteArray Out = P.readAll();
+  EXPECT_TRUE(Finished) << Out.toStdString();
+  EXPECT_EQ(P.exitCode(), 0) << Out.toStdString();
+  EXPECT_TRUE(Out.contains("[  PASSED  ] 1 test.") || Out.contains("[  SKIPPED ]"))
+      << "the test did not run under the X server:\n" << Out.toStdString();
+  if (Out.contains("[  SKIPPED ]")) {
+    SkipWhy = "skipped inside the X server";
+    return TWhere::Skip;
+  }
+  return TWhere::Done;
+}
+
+#define UNDER_XVFB()                                   \
+  do {                                                 \
+    std::string SkipWhy;                               \
+    switch (RunUnderXvfb(SkipWhy)) {                   \
+      case TWhere::Inside: break;                      \
+      case TWhere::Done: return;                       \
+      case TWhere::Skip: GTEST_SKIP() << SkipWhy;      \
+    }                                                  \
+  } while (0)
+
+// The saver program of this build with the project given.
+std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences, TScreenResolution Res) {
+  showtest::RegisterAll();
+  demosaver::TDemoOptions O;
+  O.RizuderName = "Programmtest";
+  O.Resolution = Res;
+  O.Pictures = 1;
+  O.PictureWidth = 640;
+  O.PictureHeight = 480;
+  O.Sound = false;
+  O.WithDemoSequences = false;
+  O.ExtraSequences = Sequences;
+  O.WorkDir = testsupport::TestDir();
+  const std::string Out = testsupport::TestDir() + "/Programmtest.scr";
+  demosaver::MakeScreenSaverFile(testsupport::BuildPath("saver/Rizuder"), Out, O);
+  return Out;
+}
+
+demosaver::TSequenceMaker Slide() {
+  return [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    auto S = TSequence::CreateNamed<TSlideSequence>("Bild 1", nullptr);
+    S->MediaID = M.Pictures.at(0);
+    S->Color = 0x000000;
+    S->Duration = 60000;
+    P.Sequences()->Add(std::move(S));
+  };
+}
+
+QImage Picture() {
+  return QImage::fromData(QByteArray::fromStdString(demosaver::DemoPictureJpeg(0, 640, 480)), "JPG")
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+bool Near(uint32_t A, uint32_t B, int Tolerance) {
+  for (int Shift : {0, 8, 16})
+    if (std::abs(int((A >> Shift) & 0xFF) - int((B >> Shift) & 0xFF)) > Tolerance) return false;
+  return true;
+}
+
+// Whether the Width x Height area at (X, Y) of the screen shows the picture stretched over it:
+// each sample point matches a picture pixel near the place it maps to.
+bool ShowsPicture(xtools::TDisplay& X, int Left, int Top, int Width, int Height, std::string* Why = nullptr) {
+  static const QImage Pic = Picture();
+  const xtools::TShot S = X.Grab(Left, Top, Width, Height);
+  if (S.Pixels.empty()) return false;
+  for (int J = 1; J < 10; ++J)
+    for (int I = 1; I < 10; ++I) {
+      const int SX = Width * I / 10, SY = Height * J / 10;
+      const int PX = SX * Pic.width() / Width, PY = SY * Pic.height() / Height;
+      bool Found = false;
+      for (int DY = -2; DY <= 2 && !Found; ++DY)
+        for (int DX = -2; DX <= 2 && !Found; ++DX) {
+          const int QX = std::clamp(PX + DX, 0, Pic.width() - 1), QY = std::clamp(PY + DY, 0, Pic.height() - 1);
+          Found = Near(S.At(SX, SY), Pic.pixel(QX, QY) & 0xFFFFFF, 24);
+        }
+      if (!Found) {
+        if (Why) *Why = "screen (" + std::to_string(SX) + "," + std::to_string(SY) + ")";
+        return false;
+      }
+    }
+  return true;
+}
+
+int CountFiles(const std::string& Dir, const char* Prefix) {
+  int N = 0;
+  for (const std::string& Name : testsupport::ListDir(Dir))
+    if (Name.rfind(Prefix, 0) == 0) ++N;
+  return N;
+}
+
+class TSaverProcess {
+public:
+  TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {}) {
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.remove("QT_QPA_PLATFORM");
+    Env.insert("TMPDIR", QString::fromStdString(TempDir()));
+    if (!Display.empty()) Env.insert("DISPLAY", QString::fromStdString(Display));
+    P.setProcessEnvironment(Env);
+    P.setProcessChannelMode(QProcess::ForwardedChannels);
+    P.start(QString::fromStdString(Program), Args);
+    P.waitForStarted(5000);
+  }
+  ~TSaverProcess() {
+    if (P.state() != QProcess::NotRunning) {
+      P.kill();
+      P.waitForFinished(5000);
+    }
+  }
+  static std::string TempDir() { return testsupport::TempDir(); }
+  bool Running() { return P.state() == QProcess::Running; }
+  QProcess P;
+};
+
+void Key(const std::string& Which, const std::string& Display = {}) {
+  QProcess X;
+  if (!Display.empty()) {
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("DISPLAY", QString::fromStdString(Display));
+    X.setProcessEnvironment(Env);
+  }
+  X.start("xdotool", {"key", QString::fromStdString(Which)});
+  X.waitForFinished(5000);
+}
+
+}  // namespace
+
+TEST(ShowProgram, FirstSlideFullScreenEndsOnAKeyAndLeavesNothingBehind) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  TSaverProcess S(Program, {"/s"});
+  // Xvfb offers only its own 800x600: the 640x480 show is stretched over 799 x 599 pixels.
+  std::string Why;
+  EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599, &Why); }, 15000)) << Why;
+  EXPECT_GE(CountFiles(S.TempDir(), "SCR_MEDIA"), 1);
+  EXPECT_GE(CountFiles(S.TempDir(), "EMB_FNT_"), 1) << "the demo carries a font";
+  ASSERT_TRUE(S.Running());
+
+  Key("space");
+  EXPECT_TRUE(S.P.waitForFinished(1000)) << "the show ends within a second of the key";
+  EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(S.P.exitCode(), 0);
+  EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+  EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0);
+  int W = 0, H = 0;
+  X.ScreenSize(W, H);
+  EXPECT_EQ(W, 800);
+  EXPECT_EQ(H, 600);
+  EXPECT_EQ(X.MappedTopLevels(), 0) << "no window left behind";
+}
+
+TEST(ShowProgram, SecondInstanceEndsAtOnceAndTheFirstGoesOn) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  TSaverProcess First(Program, {"/s"});
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
+  TSaverProcess Second(Program, {"/s"});
+  EXPECT_TRUE(Second.P.waitForFinished(10000));
+  EXPECT_EQ(Second.P.exitCode(), 0);
+  EXPECT_TRUE(First.Running());
+  EXPECT_TRUE(ShowsPicture(X, 0, 0, 799, 599));
+  Key("space");
+  EXPECT_TRUE(First.P.waitForFinished(5000));
+  EXPECT_EQ(First.P.exitCode(), 0);
+}
+
+TEST(ShowProgram, UnreadableDataShowsTheMessageAndEndsCleanly) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  // The bare program carries no screen saver.
+  TSaverProcess S(testsupport::BuildPath("saver/Rizuder"), {"/s"});
+  ASSERT_TRUE(WaitFor([&] { return X.MappedTopLevels() >= 1; }, 15000)) << "the message box";
+  EXPECT_TRUE(S.Running());
+  QThread::msleep(200);
+  Key("Return");
+  EXPECT_TRUE(S.P.waitForFinished(5000));
+  EXPECT_EQ(S.P.exitCode(), 0);
+  EXPECT_EQ(X.MappedTopLevels(), 0);
+}
+
+TEST(ShowProgram, PreviewPlaysInsideTheHostWindowAndEndsWithIt) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
+  TSaverProcess S(Program, {"/p", QString::number(Host)});
+  // The preview fills the host (it is one pixel larger, clipped by the host).
+  std::string Why;
+  EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 100, 80, 320, 240, &Why); }, 15000)) << Why;
+  EXPECT_EQ(X.MappedTopLevels(), 1) << "only the host: the preview lives inside it";
+  X.DestroyWindow(Host);
+  EXPECT_TRUE(S.P.waitForFinished(5000)) << "the preview ends with its host";
+  EXPECT_EQ(S.P.exitCode(), 0);
+  EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+}
+
+TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  for (QString Id : {"0", "77777", "-5", "abc"}) {
+    TSaverProcess S(Program, {"/p", Id});
+    EXPECT_TRUE(S.P.waitForFinished(10000)) << Id.toStdString();
+    EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(S.P.exitCode(), 0) << Id.toStdString();
+    EXPECT_EQ(X.MappedTopLevels(), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+  }
+}
+
+namespace {
+// Xephyr nested in the test's X server: a screen whose modes can be switched.
+class TXephyr {
+public:
+  TXephyr() {
+    const std::string Program = FindProgram("Xephyr");
+    if (Program.empty()) return;
+    for (int Try = 0; Try < 20 && Display.empty(); ++Try) {
+      const int N = 400 + (getpid() + Try * 37) % 5000;
+      if (access(("/tmp/.X" + std::to_string(N) + "-lock").c_str(), F_OK) == 0) continue;
+      const std::string Name = ":" + std::to_string(N);
+      P.setProcessChannelMode(QProcess::MergedChannels);
+      P.start(QString::fromStdString(Program),
+              {QString::fromStdString(Name), "-screen", "1024x768x24", "-resizeable", "-no-host-grab", "-noreset",
+               "-nolisten", "tcp"});
+      if (!P.waitForStarted(5000)) continue;
+      if (WaitFor([&] { return xtools::TDisplay(Name).Ok() || P.state() != QProcess::Running; }, 10000) &&
+          P.state() == QProcess::Running)
+        Display = Name;
+      else
+        P.kill(), P.waitForFinished(5000);
+    }
+  }
+  ~TXephyr() {
+    if (P.state() != QProcess::NotRunning) {
+      P.terminate();
+      if (!P.waitForFinished(5000)) P.kill();
+      P.waitForFinished(5000);
+    }
+  }
+  std::string Display;
+  QProcess P;
+};
+}  // namespace
+
+TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
+  UNDER_XVFB();
+  TXephyr Nested;
+  if (Nested.Display.empty()) GTEST_SKIP() << "Xephyr is not installed or did not start";
+  xtools::TDisplay X(Nested.Display);
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  auto Size = [&] {
+    int W = 0, H = 0;
+    X.ScreenSize(W, H);
+    return std::to_string(W) + "x" + std::to_string(H);
+  };
+  ASSERT_EQ(Size(), "1024x768");
+
+  // Ended by a key.
+  {
+    TSaverProcess S(Program, {"/s"}, Nested.Display);
+    EXPECT_TRUE(WaitFor([&] { return Size() == "640x480" && ShowsPicture(X, 0, 0, 639, 479); }, 15000)) << Size();
+    Key("space", Nested.Display);
+    EXPECT_TRUE(S.P.waitForFinished(5000));
+    EXPECT_EQ(S.P.exitCode(), 0);
+    EXPECT_EQ(Size(), "1024x768");
+  }
+  // Ended by the session (SIGTERM): the same orderly end.
+  {
+    TSaverProcess S(Program, {"/s"}, Nested.Display);
+    ASSERT_TRUE(WaitFor([&] { return Size() == "640x480" && ShowsPicture(X, 0, 0, 639, 479); }, 15000));
+    ::kill(static_cast<pid_t>(S.P.processId()), SIGTERM);
+    EXPECT_TRUE(S.P.waitForFinished(5000));
+    EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(S.P.exitCode(), 0);
+    EXPECT_EQ(Size(), "1024x768");
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0);
+  }
+}

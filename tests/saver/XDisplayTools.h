@@ -1,0 +1,40 @@
+#pragma once
+// Plain access to an X display for the whole-program tests: screenshots, window making and
+// the screen size, kept apart from Qt (the X headers' macros clash with it).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace xtools {
+
+struct TShot {
+  int Width = 0, Height = 0;
+  std::vector<uint32_t> Pixels;  // $00RRGGBB, rows top first
+  uint32_t At(int X, int Y) const { return Pixels[static_cast<size_t>(Y) * Width + X]; }
+};
+
+class TDisplay {
+public:
+  // Display name empty: $DISPLAY.
+  explicit TDisplay(const std::string& Name = {});
+  ~TDisplay();
+  TDisplay(const TDisplay&) = delete;
+  TDisplay& operator=(const TDisplay&) = delete;
+
+  bool Ok() const { return FDisplay != nullptr; }
+  // The root window's current size (asked anew each time).
+  void ScreenSize(int& Width, int& Height);
+  // The pixels of a rectangle of the root window.
+  TShot Grab(int X, int Y, int Width, int Height);
+  // A mapped top-level window with a plain background; its id.
+  uint32_t MakeWindow(int X, int Y, int Width, int Height, uint32_t Background);
+  void DestroyWindow(uint32_t Id);
+  // Whether any mapped top-level window (a direct child of the root) is there.
+  int MappedTopLevels();
+
+private:
+  void* FDisplay = nullptr;
+};
+
+}  // namespace xtools
