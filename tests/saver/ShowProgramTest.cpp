@@ -353,3 +353,50 @@ TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
     EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0);
   }
 }
+
+namespace {
+void Xdotool(QStringList Args) {
+  QProcess X;
+  X.start("xdotool", Args);
+  X.waitForFinished(5000);
+}
+}  // namespace
+
+TEST(ShowProgram, PointerMovesOfTenPixelsGoOnLargerOnesEnd) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  Xdotool({"mousemove", "400", "300"});
+  TSaverProcess S(Program, {"/s"});
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
+  QThread::msleep(100);
+  Xdotool({"mousemove", "405", "303"});  // the first move is only recorded
+  Xdotool({"mousemove", "415", "313"});  // 10 on each axis
+  EXPECT_FALSE(S.P.waitForFinished(500)) << "a move of 10 pixels keeps the show";
+  Xdotool({"mousemove", "440", "313"});
+  EXPECT_TRUE(S.P.waitForFinished(5000)) << "a larger move ends it";
+  EXPECT_EQ(S.P.exitCode(), 0);
+}
+
+TEST(ShowProgram, WebLinkPromptAfterTheShowEscapeDeclines) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({[](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    Slide()(P, M);
+    auto* S = dynamic_cast<TScreenSaverSequence*>(P.Sequences()->Items(P.Sequences()->Count() - 1));
+    S->WebLinkAddress = "https://example.org/rizuder";
+    S->WebLinkTitle = "Rizuder";
+  }}, sr640x480);
+  TSaverProcess S(Program, {"/s"});
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
+  Key("space");
+  // The show's window goes and the prompt comes.
+  EXPECT_TRUE(WaitFor([&] { return !ShowsPicture(X, 0, 0, 799, 599) && X.MappedTopLevels() == 1; }, 5000));
+  EXPECT_TRUE(S.Running()) << "the prompt waits for the user";
+  Key("Escape");
+  EXPECT_TRUE(S.P.waitForFinished(5000));
+  EXPECT_EQ(S.P.exitCode(), 0);
+  EXPECT_EQ(X.MappedTopLevels(), 0);
+}
