@@ -155,11 +155,11 @@ void BM_PlainFileCopy(benchmark::State& State) {
 
 }  // namespace
 
-BENCHMARK(BM_RecordWrite_Memory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordRead_Memory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainMemcpy)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordWrite_File)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordRead_File)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainFileCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordWrite_Memory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordRead_Memory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainMemcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordWrite_File)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordRead_File)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainFileCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
