@@ -1,4 +1,5 @@
 #include "tools/DemoSaver.h"
+#include "tools/DemoKinds.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -55,9 +56,9 @@ void LoopMusic(TScreenSaverSequence& S, const TDemoMedia& M) {
 
 }  // namespace
 
-const std::vector<TSequenceMaker>& DemoSequences() {
-  // Short sequences, so that one run of the demo shows every kind.
-  static const std::vector<TSequenceMaker> Show = {
+namespace {
+std::vector<TSequenceMaker> BasicSequences() {
+  return {
       [](TScreenSaverProject& P, const TDemoMedia& M) {
         auto S = MakeSlide(M, 0, 0x663300, 80, 60, 3000);
         LoopMusic(*S, M);
@@ -97,6 +98,17 @@ const std::vector<TSequenceMaker>& DemoSequences() {
         P.Sequences()->Add(std::move(S));
       },
   };
+}
+}  // namespace
+
+const std::vector<TSequenceMaker>& DemoSequences() {
+  // Short sequences, so that one run of the demo shows every kind.
+  static const std::vector<TSequenceMaker> Show = [] {
+    std::vector<TSequenceMaker> All = BasicSequences();
+    for (auto Kind : {DemoTransitionMakers, DemoLogoMakers, DemoTextMakers, DemoWaveMakers})
+      for (TSequenceMaker& M : Kind()) All.push_back(std::move(M));
+    return All;
+  }();
   return Show;
 }
 

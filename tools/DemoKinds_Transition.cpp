@@ -1,0 +1,7 @@
+#include "tools/DemoKinds.h"
+
+namespace demosaver {
+
+std::vector<TSequenceMaker> DemoTransitionMakers() { return {}; }
+
+}  // namespace demosaver
