@@ -355,7 +355,7 @@ Cache GCache;
 
 class Transaction {
 public:
-  Transaction(HKEY Root, bool Write) : FRoot(Root), FWrite(Write) {
+  Transaction(HKEY Root, bool Write) : FRoot(Root) {
     if (!RootFile(Root)) throw ERegistryException("Unknown registry root");
     const std::string Dir = StoreDir();
     FFile = Dir + "/" + RootFile(Root);
@@ -387,7 +387,6 @@ public:
 
 private:
   HKEY FRoot;
-  bool FWrite;
   std::string FFile;
   // Closed (and so unlocked) also when the constructor fails after taking the lock.
   struct LockFile {
