@@ -304,8 +304,12 @@ void RegisterScreenSaverSequencesClasses() {
   RegisterReflectiveClass<TMovieSequence>();
   // TPSSSWaveSequence
   RegisterReflectiveClass<TTransitionSequence>();
-  // TBaseAlphaBlendSequence, TAlphaBlendSequence, TBaseTileBlendSequence,
-  // TShutterBlendSequence, TTileBlendSequence, TScrollTransitionSequence
+  RegisterReflectiveClass<TBaseAlphaBlendSequence>();
+  RegisterReflectiveClass<TAlphaBlendSequence>();
+  RegisterReflectiveClass<TBaseTileBlendSequence>();
+  RegisterReflectiveClass<TShutterBlendSequence>();
+  RegisterReflectiveClass<TTileBlendSequence>();
+  RegisterReflectiveClass<TScrollTransitionSequence>();
   RegisterReflectiveClass<TPauseSequence>();
   RegisterReflectiveClass<TEmptyPageSequence>();
 }

@@ -259,3 +259,5 @@ public:
 
 // Registers the persistent sequence classes, in the order stored projects were written with.
 void RegisterScreenSaverSequencesClasses();
+
+#include "player/ScreenSaverSequences_Transitions.h"
