@@ -1,0 +1,543 @@
+// Raster filters: translation maps (identity, reflection of source positions, the waved and zoomed
+// builders, guards against rasters the map was not built for), the four-neighbour smoothing on
+// each processor path (worked values, the vector path against the scalar model bit for bit on
+// seeded random pictures), refraction and water ripples.
+
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <climits>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "graphics/GfxFilters.h"
+#include "persistence/BasicUtility.h"
+#include "persistence/CPUUtility.h"
+
+namespace {
+
+// The programs run with rounding toward zero; the filters' worked values assume it.
+class TowardZero {
+public:
+  TowardZero() : FSaved(std::fegetround()) { std::fesetround(FE_TOWARDZERO); }
+  ~TowardZero() { std::fesetround(FSaved); }
+
+private:
+  int FSaved;
+};
+
+// Fills every pixel with a value that names its position.
+void Number(TDIBRaster& R, uint32_t Base = 0x01000000) {
+  for (size_t I = 0; I < R.PixelCount(); ++I) R.Bits[I] = Base + uint32_t(I);
+}
+
+TPixel At(const TDIBRaster& R, int X, int Y) { return R.Bits[size_t(Y) * size_t(R.Width) + size_t(X)]; }
+
+// Source pixel (column, row) that entry (X, Y) of the map fetches.
+std::pair<int, int> SourceOf(const TTranslationMap& M, int X, int Y) {
+  const int E = M.Entry(Y * M.Width + X) / 4;
+  return {E % M.Width, E / M.Width};
+}
+
+bool IsIdentity(const TTranslationMap& M) {
+  for (size_t I = 0; I < M.EntryCount(); ++I)
+    if (M.Map()[I] != int32_t(I * 4)) return false;
+  return true;
+}
+
+// Bytes biased toward 0 and 255, which the paths are most likely to get wrong.
+uint32_t BiasedPixel(std::mt19937& Rng) {
+  uint32_t P = 0;
+  for (int B = 0; B < 4; ++B) {
+    const uint32_t R = Rng();
+    uint32_t V;
+    switch (R & 3) {
+      case 0: V = 0; break;
+      case 1: V = 255; break;
+      case 2: V = (R >> 8) & 3; break;  // 0..3: the rounding of the averages shows here
+      default: V = (R >> 8) & 0xFF; break;
+    }
+    P |= V << (8 * B);
+  }
+  return P;
+}
+
+class ForceFlags {
+public:
+  ForceFlags(bool MMX, bool ThreeDNow) { OverrideProcessorFeatures(MMX, ThreeDNow); }
+  ~ForceFlags() { ClearProcessorOverride(); }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Filter base
+
+namespace {
+class CountingFilter : public TMonadicFilter {
+public:
+  void Apply() override { Seen.push_back({Source, Dest}); }
+  std::vector<std::pair<TDIBRaster*, TDIBRaster*>> Seen;
+};
+}  // namespace
+
+TEST(MonadicFilterTest, ExecuteSetsBothRastersAndTheSizeThenApplies) {
+  CountingFilter F;
+  EXPECT_EQ(F.Source, nullptr);
+  EXPECT_EQ(F.Dest, nullptr);
+  EXPECT_EQ(F.Width, 0);
+  EXPECT_EQ(F.GetOptions(), 0);
+  TDIBRaster A(10, 7), B(10, 8);
+  F.Execute(&A, &B);
+  ASSERT_EQ(F.Seen.size(), 1u);
+  EXPECT_EQ(F.Seen[0].first, &A);
+  EXPECT_EQ(F.Seen[0].second, &B);
+  EXPECT_EQ(F.Width, 10);
+  EXPECT_EQ(F.Height, 8);
+  F.Execute(nullptr, nullptr);
+  EXPECT_EQ(F.Width, 0);
+  EXPECT_EQ(F.Height, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Translation maps
+
+TEST(TranslationMapTest, ANewOrResetMapCopiesTheSourceUnchanged) {
+  TTranslationMap M(63, 17);
+  EXPECT_EQ(M.Width, 64);
+  EXPECT_EQ(M.Height, 18);
+  EXPECT_EQ(M.EntryCount(), 64u * 18u);
+  EXPECT_TRUE(IsIdentity(M));
+  TDIBRaster S(64, 18), D(64, 18);
+  Number(S);
+  M.Execute(&S, &D);
+  for (size_t I = 0; I < S.PixelCount(); ++I) ASSERT_EQ(D.Bits[I], S.Bits[I]) << I;
+
+  M.SetEntry(5, 5, 0, 0);
+  EXPECT_FALSE(IsIdentity(M));
+  M.Reset();
+  EXPECT_TRUE(IsIdentity(M));
+}
+
+TEST(TranslationMapTest, SetEntryReflectsSourcePositionsIntoTheRaster) {
+  TTranslationMap M(64, 32);
+  M.SetEntry(1, 2, -3, 5);
+  EXPECT_EQ(SourceOf(M, 1, 2), std::make_pair(3, 5));
+  EXPECT_EQ(M.Entry(2 * 64 + 1), (5 * 64 + 3) * 4);
+  M.SetEntry(1, 2, 66, 5);  // 63 - (3 mod 63)
+  EXPECT_EQ(SourceOf(M, 1, 2), std::make_pair(60, 5));
+  M.SetEntry(0, 0, 63, -31);  // the bound stays; -31 gives 31 mod 31
+  EXPECT_EQ(SourceOf(M, 0, 0), std::make_pair(63, 0));
+  M.SetEntry(0, 0, 200, 40);  // far beyond: one mirror, then reduced by the range
+  EXPECT_EQ(SourceOf(M, 0, 0), std::make_pair(63 - (137 % 63), 31 - (9 % 31)));
+  M.SetEntry(63, 31, -1000, -1000);
+  EXPECT_EQ(SourceOf(M, 63, 31), std::make_pair(1000 % 63, 1000 % 31));
+}
+
+TEST(TranslationMapTest, EntriesOutsideTheMapAreRefusedAndNothingIsWritten) {
+  TTranslationMap M(8, 4);
+  // X is not checked against the width: (8, 0) is entry 8, pixel (0, 1), as the linear run has it.
+  M.SetEntry(8, 0, 3, 0);
+  EXPECT_EQ(M.Entry(8), 12);
+  M.Reset();
+  EXPECT_THROW(M.SetEntry(0, 4, 0, 0), ERangeError);
+  EXPECT_THROW(M.SetEntry(-1, 0, 0, 0), ERangeError);
+  EXPECT_THROW(M.SetEntry(8, 3, 0, 0), ERangeError);
+  EXPECT_THROW(M.SetEntry(0, INT_MAX, 0, 0), EIntOverflow);
+  EXPECT_TRUE(IsIdentity(M));
+  EXPECT_THROW(M.Entry(32), ERangeError);
+  EXPECT_THROW(M.Entry(-1), ERangeError);
+}
+
+TEST(TranslationMapTest, SizesThatNoRasterCanHaveAreRefused) {
+  EXPECT_THROW(TTranslationMap(-2, 4), ERangeError);
+  EXPECT_THROW(TTranslationMap(4, -3), ERangeError);
+  EXPECT_THROW(TTranslationMap(65536, 65536), EIntOverflow);
+  EXPECT_THROW(TTranslationMap(8192, 8192), ERangeError);  // more pixels than a raster holds
+  TTranslationMap Empty(0, 0);
+  EXPECT_EQ(Empty.EntryCount(), 0u);
+  Empty.MakeWaved(TSinParams{});
+  TDIBRaster S(2, 2), D(2, 2);
+  D.Clear(7);
+  Empty.Execute(&S, &D);  // a map of no pixels runs on nothing
+  EXPECT_EQ(D.Bits[0], 7u);
+}
+
+TEST(TranslationMapTest, RastersTheMapWasNotBuiltForAreLeftAlone) {
+  TTranslationMap M(16, 8);
+  M.SetEntry(0, 0, 15, 7);  // the last pixel of a 16 x 8 raster
+  TDIBRaster Big(32, 16), Small(8, 8), Turned(8, 16), S(16, 8), D(16, 8);
+  Number(Big);
+  Number(S);
+  for (TDIBRaster* Src : {&Big, &Small, &Turned}) {
+    D.Clear(0xABCDEF);
+    M.Execute(Src, &D);
+    EXPECT_EQ(D.Bits[0], 0xABCDEFu) << Src->Width << "x" << Src->Height;
+  }
+  Big.Clear(0x123456);
+  M.Execute(&S, &Big);
+  EXPECT_EQ(Big.Bits[0], 0x123456u);
+  // Source and destination must differ.
+  M.Execute(&S, &S);
+  EXPECT_EQ(S.Bits[0], 0x01000000u);
+  M.Execute(&S, nullptr);
+  M.Execute(nullptr, &D);
+  // The right size again: the map runs.
+  M.Execute(&S, &D);
+  EXPECT_EQ(D.Bits[0], S.Bits[16 * 8 - 1]);
+  EXPECT_EQ(D.Bits[1], S.Bits[1]);
+}
+
+TEST(TranslationMapTest, EntriesStayInsideTheMapAfterARunOnALargerRaster) {
+  // A run on the wrong raster takes that raster's size; building the map then must not reach
+  // past the map's own block.
+  TTranslationMap M(8, 4);
+  TDIBRaster Big(16, 16), D(16, 16);
+  M.Execute(&Big, &D);
+  EXPECT_EQ(M.Width, 16);
+  EXPECT_THROW(M.MakeWaved(TSinParams{}), ERangeError);
+  for (size_t I = 0; I < M.EntryCount(); ++I) ASSERT_LT(size_t(M.Map()[I]) / 4, M.EntryCount());
+}
+
+TEST(TranslationMapTest, AllZeroParametersGiveTheIdentity) {
+  TowardZero Z;
+  TTranslationMap M(40, 30);
+  const TSinParams P{};
+  M.MakeWaved(P);
+  EXPECT_TRUE(IsIdentity(M));
+  M.SetEntry(0, 0, 9, 9);
+  M.MakeWavedZoom(P, 20, 15, false);
+  EXPECT_TRUE(IsIdentity(M));
+  M.SetEntry(0, 0, 9, 9);
+  M.MakeWavedZoom(P, 3, 27, true);
+  EXPECT_TRUE(IsIdentity(M));
+  M.SetEntry(0, 0, 9, 9);
+  M.MakeWavedZoomCombined(P, P, 20, 15);
+  EXPECT_TRUE(IsIdentity(M));
+}
+
+TEST(TranslationMapTest, HalfAmplitudeZoomMagnifiesTwofoldAboutTheCentre) {
+  TowardZero Z;
+  TSinParams P{};
+  P[0] = 0.5f;
+  P[8] = 0.5f;
+  TTranslationMap M(64, 48);
+  M.MakeWavedZoom(P, 20, 30, false);
+  for (int Y = 0; Y < 48; ++Y)
+    for (int X = 0; X < 64; ++X) {
+      const int Sx = int((X - 20) * 0.5 + 20), Sy = int((Y - 30) * 0.5 + 30);
+      ASSERT_EQ(SourceOf(M, X, Y), std::make_pair(Sx, Sy)) << X << "," << Y;
+    }
+  // The averaged factor of the same tables is the same here.
+  TTranslationMap A(64, 48);
+  A.MakeWavedZoom(P, 20, 30, true);
+  for (size_t I = 0; I < M.EntryCount(); ++I) ASSERT_EQ(A.Map()[I], M.Map()[I]) << I;
+}
+
+TEST(TranslationMapTest, AveragedZoomUsesOneFactorForBothAxes) {
+  TowardZero Z;
+  // Only the x table is non-zero: 1.0 everywhere (P[0] = 1, frequency 0), so the separate
+  // factors are 0 (x collapses onto the centre) and 1 (y stays), the averaged one 0.5 for both.
+  TSinParams P{};
+  P[0] = 1.0f;
+  TTranslationMap Sep(32, 32), Avg(32, 32);
+  Sep.MakeWavedZoom(P, 10, 12, false);
+  Avg.MakeWavedZoom(P, 10, 12, true);
+  for (int Y = 0; Y < 32; ++Y)
+    for (int X = 0; X < 32; ++X) {
+      ASSERT_EQ(SourceOf(Sep, X, Y), std::make_pair(10, Y));
+      ASSERT_EQ(SourceOf(Avg, X, Y), std::make_pair(int((X - 10) * 0.5 + 10), int((Y - 12) * 0.5 + 12)));
+    }
+}
+
+TEST(TranslationMapTest, ZoomFactorsAboveOnePushOutwardAndReflectAtTheEdges) {
+  TowardZero Z;
+  // ZX = ZY = -0.5 (a negative amplitude): factor 1.5 pushes positions away from the centre.
+  TSinParams P{};
+  P[0] = -0.5f;
+  P[8] = -0.5f;
+  TTranslationMap M(20, 20);
+  M.MakeWavedZoom(P, 10, 10, false);
+  EXPECT_EQ(SourceOf(M, 12, 10), std::make_pair(13, 10));
+  EXPECT_EQ(SourceOf(M, 19, 0), std::make_pair(19 - (23 - 19), 0 + 5));  // 23.5 -> 23, -5 -> 5
+}
+
+TEST(TranslationMapTest, WavedShiftsRowsByTheRowTableAndColumnsByTheColumnTable) {
+  TowardZero Z;
+  TSinParams P{};
+  P[0] = 6.0f;   // x table: columns move up or down
+  P[4] = 1.0f;
+  P[9] = 4.0f;   // y table: rows move sideways (second term)
+  P[13] = 2.0f;
+  TTranslationMap M(64, 40);
+  TSinLineBuffer XT, YT;
+  BuildSinTables(M, XT, YT, P);
+  ASSERT_EQ(XT.size(), 64u);
+  ASSERT_EQ(YT.size(), 40u);
+  for (float V : XT) EXPECT_EQ(V, std::trunc(V));
+  // Column 16 is the crest of one period over 64 columns: sin is a hair below 1 in single
+  // precision, and toward zero 6 x that stays below 6.
+  EXPECT_EQ(XT[16], 5.0f);
+  EXPECT_EQ(XT[0], 0.0f);
+  EXPECT_EQ(XT[48], -5.0f);
+  EXPECT_EQ(XT[8], 4.0f);  // 6 x sin(45 degrees) = 4.24
+  EXPECT_EQ(YT[5], 3.0f);  // 4 x sin(90 degrees), again a hair below
+  EXPECT_EQ(YT[0], 0.0f);
+  M.MakeWaved(P);
+  // Entry (x, y) fetches (x + YT[y], y + XT[x]) reflected into the raster.
+  EXPECT_EQ(SourceOf(M, 16, 20), std::make_pair(16 + int(YT[20]), 25));
+  EXPECT_EQ(SourceOf(M, 10, 5), std::make_pair(13, 5 + int(XT[10])));
+  EXPECT_EQ(SourceOf(M, 16, 37), std::make_pair(16 + int(YT[37]), 39 - (42 - 39)));
+  EXPECT_EQ(SourceOf(M, 48, 2), std::make_pair(48 + int(YT[2]), 3));  // 2 - 5 = -3 mirrors to 3
+  for (int Y = 0; Y < 40; ++Y)
+    for (int X = 0; X < 64; ++X) {
+      const auto [Sx, Sy] = SourceOf(M, X, Y);
+      ASSERT_EQ(Sx, ReflectIntoRange(X + int(YT[size_t(Y)]), 0, 63));
+      ASSERT_EQ(Sy, ReflectIntoRange(Y + int(XT[size_t(X)]), 0, 39));
+    }
+}
+
+TEST(TranslationMapTest, CombinedZoomActsOnTheWavedPosition) {
+  TowardZero Z;
+  TSinParams Wave{}, Zoom{};
+  Wave[0] = 6.0f;
+  Wave[4] = 1.0f;
+  Zoom[0] = 0.5f;
+  Zoom[8] = 0.5f;  // factor 0.5 everywhere
+  TTranslationMap M(64, 40);
+  TSinLineBuffer XT, YT;
+  BuildSinTables(M, XT, YT, Wave);
+  M.MakeWavedZoomCombined(Wave, Zoom, 32, 20);
+  for (int Y = 0; Y < 40; ++Y)
+    for (int X = 0; X < 64; ++X) {
+      const int Wy = Y + int(XT[size_t(X)]);
+      ASSERT_EQ(SourceOf(M, X, Y), std::make_pair(Lerp(32, X, 0.5f), ReflectIntoRange(Lerp(20, Wy, 0.5f), 0, 39)));
+    }
+}
+
+TEST(TranslationMapTest, ZoomTablesHoldTheUntruncatedSums) {
+  TowardZero Z;
+  TSinParams P{};
+  P[0] = 0.25f;
+  P[4] = 1.0f;
+  P[1] = 0.125f;  // frequency 0: a constant 0.125
+  P[10] = 2.0f;
+  P[14] = 1.0f;
+  TTranslationMap M(64, 32);
+  TSinLineBuffer ZX, ZY;
+  BuildZoomTables(M, ZX, ZY, P);
+  ASSERT_EQ(ZX.size(), 64u);
+  ASSERT_EQ(ZY.size(), 32u);
+  EXPECT_FLOAT_EQ(ZX[0], 0.375f);
+  EXPECT_NEAR(ZX[16], 0.625f, 1e-6);
+  EXPECT_NEAR(ZX[8], 0.375f + 0.25f * std::sqrt(0.5f), 1e-6);
+  EXPECT_NEAR(ZX[48], 0.125f, 1e-6);
+  EXPECT_FLOAT_EQ(ZY[0], 2.0f);
+  EXPECT_NEAR(ZY[8], 4.0f, 1e-6);
+  for (float V : ZX) EXPECT_TRUE(V >= 0.0f && V <= 0.75f);
+}
+
+TEST(TranslationMapTest, SineSumsBeyondTheIntegerRangeAreTheRangeError) {
+  TowardZero Z;
+  TSinParams P{};
+  P[0] = 3e9f;
+  P[4] = 1.0f;
+  TTranslationMap M(16, 16);
+  TSinLineBuffer XT, YT;
+  EXPECT_THROW(BuildSinTables(M, XT, YT, P), ERangeError);
+  EXPECT_THROW(M.MakeWaved(P), ERangeError);
+  EXPECT_TRUE(IsIdentity(M));  // the tables fail before any entry is set
+  TSinParams Q{};
+  Q[0] = 1e10f;  // a zoom pushing positions past the Integer range
+  EXPECT_THROW(M.MakeWavedZoom(Q, 8, 8, false), ERangeError);
+}
+
+TEST(TranslationMapTest, ApplyFetchesEveryPixelFromItsEntry) {
+  // A map that mirrors the picture left to right; offsets continue across row ends.
+  TTranslationMap M(10, 6);
+  for (int Y = 0; Y < 6; ++Y)
+    for (int X = 0; X < 10; ++X) M.SetEntry(X, Y, 9 - X, Y);
+  TDIBRaster S(10, 6), D(10, 6);
+  Number(S);
+  M.Execute(&S, &D);
+  for (int Y = 0; Y < 6; ++Y)
+    for (int X = 0; X < 10; ++X) ASSERT_EQ(At(D, X, Y), At(S, 9 - X, Y));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Smoothing
+
+namespace {
+
+struct PathCase {
+  bool MMX, ThreeDNow;
+  gfx::TSmoothPath Path;
+  const char* Name;
+};
+const PathCase Paths[] = {{false, false, gfx::TSmoothPath::Plain, "plain"},
+                          {true, false, gfx::TSmoothPath::MMX, "mmx"},
+                          {false, true, gfx::TSmoothPath::ThreeDNow, "3dnow"},
+                          {true, true, gfx::TSmoothPath::ThreeDNow, "3dnow+mmx"}};
+
+// Smooths through the filter with the flags of one path; returns the destination.
+std::vector<TPixel> SmoothWith(const PathCase& C, const TDIBRaster& Src) {
+  ForceFlags F(C.MMX, C.ThreeDNow);
+  TDIBRaster S(Src.Width, Src.Height), D(Src.Width, Src.Height);
+  Src.CopyTo(&S);
+  D.Clear(0xDEADBEEF);
+  TFastSmooth Smooth;
+  Smooth.Execute(&S, &D);
+  return {D.Bits, D.Bits + D.PixelCount()};
+}
+
+// The four neighbours of the middle pixel of row 1 of a 4 x 4 raster set to U, L, R, D.
+TPixel SmoothOf(const PathCase& C, TPixel U, TPixel L, TPixel R, TPixel D) {
+  TDIBRaster S(4, 4);
+  S.Bits[1] = U;
+  S.Bits[4] = L;
+  S.Bits[6] = R;
+  S.Bits[9] = D;
+  return SmoothWith(C, S)[5];
+}
+
+// Per byte, written out the long way: the averages each path makes.
+TPixel ByteModel(gfx::TSmoothPath P, TPixel U, TPixel L, TPixel R, TPixel D) {
+  TPixel Out = 0;
+  for (int B = 0; B < 4; ++B) {
+    const unsigned u = (U >> 8 * B) & 255, l = (L >> 8 * B) & 255, r = (R >> 8 * B) & 255,
+                   d = (D >> 8 * B) & 255;
+    unsigned V;
+    if (P == gfx::TSmoothPath::ThreeDNow)
+      V = (((u + l + 1) / 2) + ((r + d + 1) / 2) + 1) / 2;
+    else
+      V = (B == 3 && P == gfx::TSmoothPath::Plain) ? 0 : (u + l + r + d) / 4;
+    Out |= V << 8 * B;
+  }
+  return Out;
+}
+
+}  // namespace
+
+TEST(FastSmoothTest, PathsFollowTheProcessorFlagsOnEveryCall) {
+  {
+    ForceFlags F(false, false);
+    EXPECT_EQ(gfx::SmoothPathFromFlags(), gfx::TSmoothPath::Plain);
+  }
+  {
+    ForceFlags F(true, false);
+    EXPECT_EQ(gfx::SmoothPathFromFlags(), gfx::TSmoothPath::MMX);
+  }
+  {
+    ForceFlags F(true, true);
+    EXPECT_EQ(gfx::SmoothPathFromFlags(), gfx::TSmoothPath::ThreeDNow);
+  }
+}
+
+TEST(FastSmoothTest, TheRoundingAndTheTopByteDependOnThePath) {
+  // Blue bytes 0, 0, 0, 1: the quarter sum floors to 0, the pairwise averages round up to 1.
+  EXPECT_EQ(SmoothOf(Paths[0], 0, 0, 0, 1), 0u);
+  EXPECT_EQ(SmoothOf(Paths[1], 0, 0, 0, 1), 0u);
+  EXPECT_EQ(SmoothOf(Paths[2], 0, 0, 0, 1), 1u);
+  EXPECT_EQ(SmoothOf(Paths[3], 0, 0, 0, 1), 1u);
+  // Top bytes: dropped by the plain path, averaged by the others.
+  const TPixel T = 0xFF000000;
+  EXPECT_EQ(SmoothOf(Paths[0], T, T, T, 0x01000000), 0u);
+  EXPECT_EQ(SmoothOf(Paths[1], T, T, T, 0x01000000), 0xBF000000u);  // 766 / 4 = 191
+  EXPECT_EQ(SmoothOf(Paths[2], T, T, T, 0x01000000), 0xC0000000u);  // avg(255, avg(255, 1)) = 192
+  // Every colour byte on its own, and no carry from one into the next.
+  EXPECT_EQ(SmoothOf(Paths[0], 0x00FFFFFF, 0x00FFFFFF, 0x00FFFFFF, 0x00FFFFFF), 0x00FFFFFFu);
+  EXPECT_EQ(SmoothOf(Paths[1], 0x00FF00FF, 0x00FF00FF, 0x0000FF00, 0x00030201), 0x0080407Fu);
+  EXPECT_EQ(SmoothOf(Paths[2], 0x00FF00FF, 0x00FF00FF, 0x0000FF00, 0x00030201), 0x00814180u);
+}
+
+TEST(FastSmoothTest, UniformGreyStaysGreyBetweenBlackFirstAndLastRows) {
+  TDIBRaster S(20, 10);
+  S.Clear(0x00808080);
+  for (const PathCase& C : Paths) {
+    const std::vector<TPixel> D = SmoothWith(C, S);
+    for (int Y = 0; Y < 10; ++Y)
+      for (int X = 0; X < 20; ++X)
+        ASSERT_EQ(D[size_t(Y * 20 + X)], (Y == 0 || Y == 9) ? 0u : 0x00808080u) << C.Name << " " << X << "," << Y;
+  }
+}
+
+TEST(FastSmoothTest, NeighboursRunOnAcrossRowEnds) {
+  // One lit pixel at the end of row 2: its right neighbour in the linear run is the first pixel
+  // of row 3, and the last pixel of row 2 is the left neighbour of that first pixel.
+  TDIBRaster S(8, 6);
+  S.Bits[2 * 8 + 7] = 0x00000040;
+  for (const PathCase& C : Paths) {
+    const std::vector<TPixel> D = SmoothWith(C, S);
+    const TPixel Quarter = 0x10;  // 0x40 / 4, and avg(avg(0x40, 0), 0) alike
+    EXPECT_EQ(D[3 * 8 + 0], Quarter) << C.Name;  // left neighbour of (0, 3)
+    EXPECT_EQ(D[2 * 8 + 6], Quarter) << C.Name;  // right neighbour of (6, 2)
+    EXPECT_EQ(D[1 * 8 + 7], Quarter) << C.Name;  // above
+    EXPECT_EQ(D[3 * 8 + 7], Quarter) << C.Name;  // below
+    EXPECT_EQ(D[2 * 8 + 7], 0u) << C.Name;       // the pixel itself has no weight
+    EXPECT_EQ(D[2 * 8 + 0], 0u) << C.Name;       // the row's own first pixel is not a neighbour
+  }
+}
+
+TEST(FastSmoothTest, TheSmallestRasterClearsBothRowsAndAnyOtherRasterIsLeftAlone) {
+  TDIBRaster S(2, 2), D(2, 2);
+  S.Clear(0x00FFFFFF);
+  D.Clear(0x00123456);
+  TFastSmooth F;
+  F.Execute(&S, &D);
+  for (size_t I = 0; I < 4; ++I) EXPECT_EQ(D.Bits[I], 0u);
+  TDIBRaster Other(4, 2);
+  Other.Clear(0x00123456);
+  F.Execute(&S, &Other);
+  EXPECT_EQ(Other.Bits[0], 0x00123456u);
+  F.Execute(&S, &S);
+  EXPECT_EQ(S.Bits[0], 0x00FFFFFFu);
+  TDIBRaster Refused(0, 0);
+  F.Execute(&Refused, &D);
+  F.Execute(&S, nullptr);
+}
+
+TEST(FastSmoothTest, VectorPathsMatchTheScalarModelsBitForBit) {
+  // Odd row lengths for the scalar tails (the raster routines never make them, the paths must
+  // not depend on it), rasters of a few pixels, and a large one.
+  const std::pair<int, int> Sizes[] = {{2, 4}, {4, 3}, {6, 6}, {7, 5}, {18, 9}, {30, 17}, {333, 77}};
+  std::mt19937 Rng(20240611);
+  for (const auto& [W, H] : Sizes) {
+    const size_t N = size_t(W) * size_t(H);
+    for (int Round = 0; Round < 20; ++Round) {
+      std::vector<TPixel> Src(N);
+      for (TPixel& P : Src) P = BiasedPixel(Rng);
+      for (const gfx::TSmoothPath P : {gfx::TSmoothPath::Plain, gfx::TSmoothPath::MMX, gfx::TSmoothPath::ThreeDNow}) {
+        std::vector<TPixel> A(N, 0x5A5A5A5A), B(N, 0xA5A5A5A5);
+        gfx::SmoothScalar(P, Src.data(), A.data(), W, H);
+        gfx::SmoothFast(P, Src.data(), B.data(), W, H);
+        for (size_t I = 0; I < N; ++I) {
+          const bool Edge = I < size_t(W) || I >= N - size_t(W);
+          const TPixel Want = Edge ? 0u : ByteModel(P, Src[I - W], Src[I - 1], Src[I + 1], Src[I + W]);
+          ASSERT_EQ(A[I], Want) << "scalar path " << int(P) << " " << W << "x" << H << " pixel " << I;
+          ASSERT_EQ(B[I], Want) << "vector path " << int(P) << " " << W << "x" << H << " pixel " << I;
+        }
+      }
+    }
+  }
+}
+
+TEST(FastSmoothTest, LongRandomRunChecksumsAgreeOnEveryPath) {
+  // Frames fed back into themselves, as the particle waves do, for 40 frames of 256 x 128.
+  const int W = 256, H = 128;
+  for (const gfx::TSmoothPath P : {gfx::TSmoothPath::Plain, gfx::TSmoothPath::MMX, gfx::TSmoothPath::ThreeDNow}) {
+    std::mt19937 Rng(7);
+    std::vector<TPixel> A(size_t(W) * H), B, TA(A.size()), TB(A.size());
+    for (TPixel& X : A) X = BiasedPixel(Rng);
+    B = A;
+    for (int Frame = 0; Frame < 40; ++Frame) {
+      gfx::SmoothScalar(P, A.data(), TA.data(), W, H);
+      gfx::SmoothFast(P, B.data(), TB.data(), W, H);
+      // Re-seed the first and last rows so the picture does not simply fade out.
+      for (int I = 0; I < W; ++I) TA[size_t(I)] = TB[size_t(I)] = BiasedPixel(Rng);
+      A.swap(TA);
+      B.swap(TB);
+    }
+    ASSERT_EQ(A, B) << "path " << int(P);
+  }
+}
