@@ -299,8 +299,10 @@ void RegisterScreenSaverSequencesClasses() {
   RegisterReflectiveClass<TBlendableSequence>();
   RegisterReflectiveClass<TBaseSlideSequence>();
   RegisterReflectiveClass<TSlideSequence>();
-  // TLogoSequence
-  // TTextSequence, TScrollTextSequence, TFlyingTextSequence
+  RegisterReflectiveClass<TLogoSequence>();
+  RegisterReflectiveClass<TTextSequence>();
+  RegisterReflectiveClass<TScrollTextSequence>();
+  RegisterReflectiveClass<TFlyingTextSequence>();
   RegisterReflectiveClass<TMovieSequence>();
   // TPSSSWaveSequence
   RegisterReflectiveClass<TTransitionSequence>();

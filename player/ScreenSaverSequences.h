@@ -261,3 +261,6 @@ public:
 void RegisterScreenSaverSequencesClasses();
 
 #include "player/ScreenSaverSequences_Transitions.h"
+
+#include "player/ScreenSaverSequences_Logo.h"
+#include "player/ScreenSaverSequences_Text.h"

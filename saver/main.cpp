@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "graphics/BSplines.h"
 #include "graphics/GraphicObjects.h"
 #include "model/ScreenSaverModel.h"
 #include "platform/Forms.h"
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
   // Every persistent class is known before any object is read.
   RegisterModelClasses();
   RegisterGraphicObjectsClasses();
+  RegisterBSplinesClasses();
   RegisterScreenSaverSequencesClasses();
   TApplication App(argc, argv);
   EndOnSignals();
