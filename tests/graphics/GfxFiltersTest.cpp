@@ -541,3 +541,293 @@ TEST(FastSmoothTest, LongRandomRunChecksumsAgreeOnEveryPath) {
     ASSERT_EQ(A, B) << "path " << int(P);
   }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Refraction
+
+namespace {
+
+// The four values of the field around index I of a W-wide field; sets the rest to 0.
+void Flat(TRefractionMap& M) { std::fill(M.Heights.begin(), M.Heights.end(), int16_t(0)); }
+
+}  // namespace
+
+TEST(RefractionMapTest, TheOffsetTableKeepsTheLowEightBitsOfTheRefractedSlope) {
+  TowardZero Z;
+  TRefractionMap M(8, 8);
+  for (int D = -2048; D <= 2048; ++D) ASSERT_EQ(M.Table(D), 0) << D;
+  EXPECT_EQ(M.RefrIndex, 0.0f);
+  M.SetRefraction(2.0f);
+  EXPECT_EQ(M.RefrIndex, 2.0f);
+  EXPECT_EQ(M.Table(40), 5);
+  EXPECT_EQ(M.Table(400), 57);
+  EXPECT_EQ(M.Table(1000), 144);
+  EXPECT_EQ(M.Table(1600), 230);  // a = 400: 400 x tan(asin(1/2)) = 230.9
+  EXPECT_EQ(M.Table(1772), 255);
+  EXPECT_EQ(M.Table(1776), 0);  // 256
+  EXPECT_EQ(M.Table(2047), 39);  // 295
+  EXPECT_EQ(M.Table(2048), 0);
+  EXPECT_EQ(M.Table(0), 0);
+  EXPECT_EQ(M.Table(3), 0);  // a = 0
+  for (int D = 1; D <= 2047; ++D) {
+    ASSERT_EQ(M.Table(-D), M.Table(D)) << D;
+    ASSERT_GE(M.Table(D), 0);
+    ASSERT_LE(M.Table(D), 255);
+  }
+  // Where the index allows no refraction (sin / n beyond 1) there is no offset.
+  M.SetRefraction(0.5f);
+  EXPECT_EQ(M.Table(40), 0);  // sin(atan(10)) / 0.5 = 1.99
+  EXPECT_EQ(M.Table(1), 0);
+  M.SetRefraction(0.0f);
+  for (int D = -2048; D <= 2048; ++D) ASSERT_EQ(M.Table(D), 0) << D;
+}
+
+TEST(RefractionMapTest, AFlatFieldCopiesAllButTheLastRowAndOnePixel) {
+  TowardZero Z;
+  TRefractionMap M(16, 6);
+  M.SetRefraction(2.0f);
+  TDIBRaster S(16, 6), D(16, 6);
+  Number(S);
+  D.Clear(0x00ABCDEF);
+  M.Execute(&S, &D);
+  for (size_t I = 0; I < S.PixelCount(); ++I)
+    ASSERT_EQ(D.Bits[I], I <= 16 * 6 - 16 - 2 ? S.Bits[I] : 0x00ABCDEFu) << I;
+}
+
+TEST(RefractionMapTest, ABlockOfRaisedWaterBendsTheLightAtItsEdges) {
+  TowardZero Z;
+  const int W = 64, H = 256;
+  TRefractionMap M(W, H);
+  M.SetRefraction(2.0f);
+  M.FillHeights(5, 5, 3, 3, 1600);
+  TDIBRaster S(W, H), D(W, H);
+  Number(S);
+  M.Execute(&S, &D);
+  auto I = [&](int X, int Y) { return Y * W + X; };
+  EXPECT_EQ(D.Bits[I(4, 5)], S.Bits[I(4, 5) + 230]);      // rising to the right
+  EXPECT_EQ(D.Bits[I(7, 6)], S.Bits[I(7, 6) - 230]);      // falling to the right
+  EXPECT_EQ(D.Bits[I(5, 4)], S.Bits[I(5, 4) + 230 * W]);  // rising below
+  EXPECT_EQ(D.Bits[I(6, 7)], S.Bits[I(6, 7) - 230 * W]);  // falling below: before the first pixel
+  EXPECT_EQ(D.Bits[I(7, 7)], 0u);                         // both: -230 - 230 x 64 is outside, kept
+  EXPECT_EQ(D.Bits[I(6, 6)], S.Bits[I(6, 6)]);            // inside the block the water is level
+  EXPECT_EQ(D.Bits[I(4, 4)], S.Bits[I(4, 4)]);
+  // Steps beyond 2047 wrap: 1600 - (-1000) = 2600 becomes 552; downward 0 - (-1000) = 1000.
+  Flat(M);
+  M.Heights[size_t(I(11, 20))] = -1000;
+  M.Heights[size_t(I(12, 20))] = 1600;
+  M.Execute(&S, &D);
+  EXPECT_EQ(D.Bits[I(11, 20)], S.Bits[I(11, 20) + M.Table(552) + 144 * W]);
+}
+
+TEST(RefractionMapTest, OffsetsRunOnAcrossRowEndsAndNeverReadOutsideTheSource) {
+  TowardZero Z;
+  const int W = 8, H = 8;
+  TRefractionMap M(W, H);
+  M.SetRefraction(2.0f);
+  // Every height a steep slope: the offsets reach far beyond the picture in every direction.
+  std::mt19937 Rng(3);
+  for (int16_t& V : M.Heights) V = int16_t(int(Rng() % 65536) - 32768);
+  TDIBRaster S(W, H), D(W, H);
+  Number(S);
+  D.Clear(0x00ABCDEF);
+  M.Execute(&S, &D);
+  for (int I = 0; I <= W * H - W - 2; ++I) {
+    const int Dx = (M.Heights[size_t(I + 1)] - M.Heights[size_t(I)]) % 2048;
+    const int Dy = (M.Heights[size_t(I + W)] - M.Heights[size_t(I)]) % 2048;
+    const int S0 = I + (Dx < 0 ? -M.Table(Dx) : M.Table(Dx)) + (Dy < 0 ? -M.Table(Dy) : M.Table(Dy)) * W;
+    ASSERT_EQ(D.Bits[I], (S0 >= 0 && S0 < W * H) ? S.Bits[S0] : 0x00ABCDEFu) << I;
+  }
+  // A horizontal offset of 5 from the row's seventh pixel lands three pixels into the next row.
+  Flat(M);
+  M.Heights[size_t(7)] = 84;  // dx at pixel 6 is 84: a = 21, offset 12
+  ASSERT_EQ(M.Table(84), 12);
+  M.Execute(&S, &D);
+  EXPECT_EQ(D.Bits[6], S.Bits[18]);
+}
+
+TEST(RefractionMapTest, SineRidgesRunFromTopToBottom) {
+  TowardZero Z;
+  TRefractionMap M(100, 10);
+  M.AddSinWave(1200.0f, 0.0f, 2.0f);
+  auto H = [&](int X, int Y) { return M.Heights[size_t(Y * 100 + X)]; };
+  for (int Y = 1; Y <= 8; ++Y) {
+    EXPECT_EQ(H(12, Y), 1197);
+    EXPECT_EQ(H(13, Y), 1197);
+    EXPECT_EQ(H(25, Y), 0);
+    EXPECT_EQ(H(37, Y), -1197);
+    EXPECT_EQ(H(0, Y), 0);
+    EXPECT_EQ(H(99, Y), 0);
+  }
+  for (int X = 0; X < 100; ++X) {
+    EXPECT_EQ(H(X, 0), 0);
+    EXPECT_EQ(H(X, 9), 0);
+  }
+  // A phase of 360 x Freq shifts the ridges by one column; waves add up.
+  TRefractionMap P(100, 10);
+  P.AddSinWave(1200.0f, 720.0f, 2.0f);
+  EXPECT_EQ(P.Heights[size_t(5 * 100 + 12)], 1197);  // column 13 of the unshifted wave
+  P.AddSinWave(1200.0f, 720.0f, 2.0f);
+  EXPECT_EQ(P.Heights[size_t(5 * 100 + 12)], 2394);
+}
+
+TEST(RefractionMapTest, HeightsSaturateInsteadOfFailingWhenWavesPileUp) {
+  TowardZero Z;
+  TRefractionMap M(100, 6);
+  for (int Click = 0; Click < 40; ++Click) M.AddSinWave(1200.0f, 0.0f, 2.0f);
+  EXPECT_EQ(M.Heights[size_t(3 * 100 + 12)], 32767);
+  EXPECT_EQ(M.Heights[size_t(3 * 100 + 37)], -32768);
+  // A single term beyond the Integer range is the range error; the columns before it keep what
+  // they were given.
+  TRefractionMap R(100, 6);
+  EXPECT_THROW(R.AddSinWave(3e9f, 0.0f, 1.0f), ERangeError);
+  EXPECT_EQ(R.Heights[size_t(3 * 100 + 12)], 32767);  // 3e9 x sin(43.2 degrees) fits
+  EXPECT_EQ(R.Heights[size_t(3 * 100 + 13)], 0);      // 3e9 x sin(46.8 degrees) does not
+}
+
+TEST(RefractionMapTest, FillHeightsKeepsToTheField) {
+  TRefractionMap M(10, 8);
+  M.FillHeights(1, 2, 3, 2, 1600);
+  for (int Y = 0; Y < 8; ++Y)
+    for (int X = 0; X < 10; ++X)
+      ASSERT_EQ(M.Heights[size_t(Y * 10 + X)], (X >= 1 && X <= 3 && Y >= 2 && Y <= 3) ? 1600 : 0);
+  // Blocks reaching over any edge are cut to the field.
+  M.FillHeights(8, 6, 5, 5, -7);
+  M.FillHeights(-3, -3, 4, 4, 9);
+  M.FillHeights(INT_MAX - 1, 0, 5, 5, 1);
+  M.FillHeights(0, INT_MIN, 3, 3, 1);
+  EXPECT_EQ(M.Heights[size_t(7 * 10 + 9)], -7);
+  EXPECT_EQ(M.Heights[size_t(6 * 10 + 8)], -7);
+  EXPECT_EQ(M.Heights[0], 9);
+  EXPECT_EQ(M.Heights[1], 0);
+  EXPECT_EQ(M.Heights.size(), 80u);
+  int Changed = 0;
+  for (int16_t V : M.Heights) Changed += V != 0;
+  EXPECT_EQ(Changed, 6 + 4 + 1);
+}
+
+TEST(RefractionMapTest, SizesAndGuards) {
+  TRefractionMap M(63, 17);
+  EXPECT_EQ(M.Width, 64);
+  EXPECT_EQ(M.Height, 18);
+  EXPECT_EQ(M.Heights.size(), 64u * 18u);
+  EXPECT_THROW(TRefractionMap(-4, 4), ERangeError);
+  EXPECT_THROW(TRefractionMap(65536, 65536), EIntOverflow);
+  // Rasters of another size than the field are left alone, and the field is not read past its end.
+  TDIBRaster Big(128, 64), D(128, 64);
+  D.Clear(5);
+  M.Execute(&Big, &D);
+  EXPECT_EQ(D.Bits[0], 5u);
+  // After such a run the field takes no waves or blocks for a size it does not have.
+  M.AddSinWave(1000.0f, 0.0f, 1.0f);
+  M.FillHeights(0, 0, 100, 100, 3);
+  for (int16_t V : M.Heights) ASSERT_EQ(V, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Water
+
+TEST(WaterizeTest, ANewPoolIsFlatRefractsAtTwoAndCopiesThePicture) {
+  TowardZero Z;
+  TWaterize Water(32, 16);
+  EXPECT_EQ(Water.Width, 32);
+  EXPECT_EQ(Water.Height, 16);
+  EXPECT_EQ(Water.DisturbMap(), Water.Maps[1].get());
+  for (const auto& M : Water.Maps) {
+    EXPECT_EQ(M->RefrIndex, 2.0f);
+    EXPECT_EQ(M->Table(1000), 144);
+    EXPECT_EQ(M->Width, 32);
+  }
+  TDIBRaster S(32, 16), D(32, 16);
+  Number(S);
+  for (int Frame = 0; Frame < 3; ++Frame) {
+    Water.Execute(&S, &D);
+    for (int I = 0; I <= 32 * 16 - 32 - 2; ++I) ASSERT_EQ(D.Bits[I], S.Bits[I]) << Frame << " " << I;
+  }
+}
+
+TEST(WaterizeTest, ADropSpreadsToItsFourNeighboursAtHalfItsHeight) {
+  TWaterize Water(16, 8);
+  TRefractionMap* Disturbed = Water.DisturbMap();
+  TRefractionMap* Other = Water.Maps[0].get();
+  const size_t I = 3 * 16 + 5;
+  Disturbed->Heights[I] = 16;
+  Water.WaterStep();
+  EXPECT_EQ(Water.Maps[0].get(), Disturbed);  // exchanged, not copied
+  EXPECT_EQ(Water.DisturbMap(), Other);
+  for (size_t J = 0; J < Other->Heights.size(); ++J) {
+    const bool Neighbour = J == I - 16 || J == I + 16 || J == I - 1 || J == I + 1;
+    ASSERT_EQ(Other->Heights[J], Neighbour ? 8 : 0) << J;
+  }
+  EXPECT_EQ(Disturbed->Heights[I], 16);
+}
+
+TEST(WaterizeTest, EachStepDampsTheNewValueBySixteenthsRoundedDown) {
+  // n from the spread of the upper neighbour: sum div 2 (toward zero) less the old value.
+  auto Step = [](int Up, int Old) {
+    std::vector<int16_t> M0(12, 0), M1(12, 0);
+    M0[1] = int16_t(Up);
+    M1[5] = int16_t(Old);
+    gfx::WaterStepRange(M0.data(), M1.data(), 4, 4, 8);
+    return int(M1[5]);
+  };
+  EXPECT_EQ(Step(32, 0), 15);     // n = 16
+  EXPECT_EQ(Step(30, 0), 15);     // n = 15
+  EXPECT_EQ(Step(0, 1), 0);       // n = -1
+  EXPECT_EQ(Step(0, 16), -15);    // n = -16
+  EXPECT_EQ(Step(-3, 0), 0);      // -3 div 2 is -1, not -2
+  EXPECT_EQ(Step(0, -32768), 30720);
+  // Values beyond 16 bits keep their low 16 bits.
+  std::vector<int16_t> M0(12, 32767), M1(12, -32768);
+  gfx::WaterStepRange(M0.data(), M1.data(), 4, 4, 8);
+  EXPECT_EQ(M1[5], int16_t(92159 - 65536));
+}
+
+TEST(WaterizeTest, RowsOneToTheLastButOneSpreadIncludingTheirEndColumns) {
+  TWaterize Water(6, 6);
+  auto& D = Water.DisturbMap()->Heights;
+  for (int16_t& V : D) V = 64;
+  auto& Old = Water.Maps[0]->Heights;
+  for (int16_t& V : Old) V = 0;
+  Water.WaterStep();
+  const auto& New = Water.DisturbMap()->Heights;
+  for (int I = 0; I < 36; ++I) {
+    const bool Edge = I < 6 || I >= 30;
+    ASSERT_EQ(New[size_t(I)], Edge ? 0 : 120) << I;  // n = 128, less 8
+  }
+}
+
+TEST(WaterizeTest, DisturbancesSpreadAtTheNextRunAndShowInTheOneAfter) {
+  TowardZero Z;
+  const int W = 64, H = 64;
+  TWaterize Water(W, H);
+  TDIBRaster S(W, H), D(W, H);
+  Number(S);
+  Water.DisturbMap()->FillHeights(20, 20, 3, 3, 1600);  // as the pointer does
+  Water.Execute(&S, &D);
+  for (int I = 0; I <= W * H - W - 2; ++I) ASSERT_EQ(D.Bits[I], S.Bits[I]) << I;
+  Water.Execute(&S, &D);
+  int Moved = 0;
+  for (int I = 0; I <= W * H - W - 2; ++I) Moved += D.Bits[I] != S.Bits[I];
+  EXPECT_GT(Moved, 0);
+  // Left alone, the ripples die away and the picture comes back.
+  for (int Frame = 0; Frame < 2000; ++Frame) Water.Execute(&S, &D);
+  for (const auto& M : Water.Maps)
+    for (int16_t V : M->Heights) ASSERT_LE(std::abs(V), 1);
+}
+
+TEST(WaterizeTest, RastersOfAnotherSizeNeitherRefractNorStep) {
+  TWaterize Water(16, 16);
+  TRefractionMap* Before = Water.Maps[0].get();
+  TDIBRaster Big(32, 32), D(32, 32), S(16, 16), Small(16, 16);
+  D.Clear(9);
+  Water.Execute(&Big, &D);
+  EXPECT_EQ(D.Bits[0], 9u);
+  EXPECT_EQ(Water.Maps[0].get(), Before);
+  // Nor can a step then run with that size.
+  Water.WaterStep();
+  EXPECT_EQ(Water.Maps[0].get(), Before);
+  Water.Execute(&S, &S);
+  EXPECT_EQ(Water.Maps[0].get(), Before);
+  Water.Execute(&S, &Small);
+  EXPECT_NE(Water.Maps[0].get(), Before);
+}
