@@ -1,0 +1,358 @@
+// The configuration dialog and its property frames: binding of published properties to the
+// controls named after them, the read-only switch over whole control trees, the info, creator
+// and user-properties frames, and the dialog reading a saver and storing this user's options.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+#include "model/ScreenSaverFiles.h"
+#include "persistence/ReflectionObjects.h"
+#include "platform/Platform.h"
+#include "saver/GUITools.h"
+#include "saver/frameObjectProperties.h"
+#include "saver/framePersonalInfo.h"
+#include "saver/frameScreenSaverInfo.h"
+#include "saver/frameScreenSaverUserProperties.h"
+#include "tests/support/TestEnv.h"
+
+// A class with one property of each kind the base frame binds, and some it leaves alone.
+class TBindingSample : public TReflectivePersistent {
+  RIZ_REFLECTIVE(TBindingSample, TReflectivePersistent)
+public:
+  int32_t Count = 0;
+  std::string Title;
+  std::string Notes;
+  bool Flag = false;
+  double Ratio = 0;
+};
+
+RIZ_PUBLISHED(TBindingSample) {
+  D.Integer("Count", &TBindingSample::Count);
+  D.String("Title", &TBindingSample::Title);
+  D.String("Notes", &TBindingSample::Notes);
+  D.Boolean("Flag", &TBindingSample::Flag);
+  D.Float("Ratio", &TBindingSample::Ratio);
+}
+
+namespace {
+
+// A frame with the controls the sample's integer and text properties need.
+class TSampleFrame : public TfraObjectProperties {
+public:
+  TSampleFrame() {
+    txtCount = new QSpinBox(this);
+    txtCount->setObjectName("txtCount");
+    txtCount->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    txtTitle = LabeledEdit(this, "txtTitle", "Titel", 8, 24, 200);
+    txtNotes = new QPlainTextEdit(this);
+    txtNotes->setObjectName("txtNotes");
+    panel = new TPanel(this);
+    chk = new QCheckBox("Schalter", panel);
+  }
+  bool ValidateProperty(TReflectivePersistent& Obj, int Index) override {
+    Validated.push_back(Obj.PropertyInfo(Index).Name);
+    return Obj.PropertyInfo(Index).Name != RejectName;
+  }
+  void AfterLoad() override { ++AfterLoads; }
+
+  QSpinBox* txtCount;
+  QLineEdit* txtTitle;
+  QPlainTextEdit* txtNotes;
+  TPanel* panel;
+  QCheckBox* chk;
+  std::vector<std::string> Validated;
+  std::string RejectName;
+  int AfterLoads = 0;
+};
+
+QColor Base(const QWidget* W) { return W->palette().color(QPalette::Base); }
+
+}  // namespace
+
+TEST(ObjectPropertiesFrame, ShowsAndStoresIntegerAndTextPropertiesLeavesOtherKinds) {
+  TBindingSample S;
+  S.Count = -42;
+  S.Title = "Grüße";
+  S.Notes = "eins\nzwei";
+  S.Flag = true;
+  S.Ratio = 2.5;
+  TSampleFrame F;
+  F.SetObject(&S);
+  EXPECT_EQ(F.Object(), &S);
+  EXPECT_EQ(F.AfterLoads, 1);
+  EXPECT_EQ(F.txtCount->value(), -42);
+  EXPECT_EQ(F.txtTitle->text(), QString::fromUtf8("Grüße"));
+  EXPECT_EQ(F.txtNotes->toPlainText(), "eins\nzwei");
+
+  F.txtCount->setValue(7);
+  F.txtTitle->setText("Neu");
+  F.txtNotes->setPlainText("drei");
+  TBindingSample T;  // stored into another object of the class
+  T.Flag = true;
+  T.Ratio = 9;
+  F.StoreObject(&T);
+  EXPECT_EQ(T.Count, 7);
+  EXPECT_EQ(T.Title, "Neu");
+  EXPECT_EQ(T.Notes, "drei");
+  EXPECT_TRUE(T.Flag) << "Booleans are not bound by the base frame";
+  EXPECT_EQ(T.Ratio, 9);
+  EXPECT_EQ(S.Count, -42) << "the shown object is untouched by a store into another";
+}
+
+TEST(ObjectPropertiesFrame, ValidationStopsAtTheFirstRefusalAndThenNothingIsStored) {
+  TBindingSample S;
+  TSampleFrame F;
+  F.SetObject(&S);
+  F.txtTitle->setText("geändert");
+  F.txtCount->setValue(5);
+  // Index order is alphabetical: Count, Flag, Notes, Ratio, Title.
+  F.RejectName = "Notes";
+  EXPECT_FALSE(F.ValidateObject(&S));
+  EXPECT_EQ(F.Validated, (std::vector<std::string>{"Count", "Flag", "Notes"}));
+  F.Validated.clear();
+  F.StoreObject(&S);
+  EXPECT_EQ(S.Title, "");
+  EXPECT_EQ(S.Count, 0);
+  F.RejectName.clear();
+  F.StoreObject(&S);
+  EXPECT_EQ(S.Title, "geändert");
+  EXPECT_EQ(S.Count, 5);
+  // No object: nothing to show, validate or store.
+  F.SetObject(nullptr);
+  EXPECT_EQ(F.Object(), nullptr);
+  EXPECT_EQ(F.AfterLoads, 2);
+  EXPECT_FALSE(F.ValidateObject(nullptr));
+  EXPECT_NO_THROW(F.StoreObject(nullptr));
+}
+
+TEST(ObjectPropertiesFrame, AMissingOrWrongControlIsAClearError) {
+  TBindingSample S;
+  TfraObjectProperties Empty;
+  try {
+    Empty.SetObject(&S);
+    FAIL() << "no control for Count";
+  } catch (const EInvalidOperation& E) {
+    EXPECT_NE(std::string(E.what()).find("txtCount"), std::string::npos) << E.what();
+  }
+  // An integer needs a spin edit.
+  TfraObjectProperties Wrong;
+  auto* E = new QLineEdit(&Wrong);
+  E->setObjectName("txtCount");
+  EXPECT_THROW(Wrong.SetObject(&S), EInvalidCast);
+  EXPECT_THROW(Wrong.StoreObject(&S), EInvalidCast);
+}
+
+TEST(ObjectPropertiesFrame, ReadOnlySwitchesEditsAndDisablesOtherControlsInsideContainers) {
+  TSampleFrame F;
+  F.SetReadOnly(true);
+  EXPECT_TRUE(F.ReadOnly());
+  EXPECT_TRUE(F.txtTitle->isReadOnly());
+  EXPECT_TRUE(F.txtNotes->isReadOnly());
+  EXPECT_TRUE(F.txtCount->isReadOnly());
+  EXPECT_EQ(Base(F.txtTitle), ColorToQColor(clBtnFace));
+  EXPECT_EQ(Base(F.txtNotes), ColorToQColor(clBtnFace));
+  EXPECT_TRUE(F.txtTitle->isEnabled()) << "edits stay enabled, only read-only";
+  EXPECT_FALSE(F.chk->isEnabled()) << "a check box inside a panel is reached";
+  EXPECT_TRUE(F.panel->isEnabled()) << "panels are left as they are";
+  EXPECT_TRUE(F.isEnabled());
+  auto* Label = F.findChild<QLabel*>("txtTitleLabel");
+  ASSERT_NE(Label, nullptr);
+  EXPECT_TRUE(Label->isEnabled());
+
+  F.SetReadOnly(false);
+  EXPECT_FALSE(F.ReadOnly());
+  EXPECT_FALSE(F.txtTitle->isReadOnly());
+  EXPECT_FALSE(F.txtCount->isReadOnly());
+  EXPECT_EQ(Base(F.txtTitle), ColorToQColor(clWindow));
+  EXPECT_TRUE(F.chk->isEnabled());
+}
+
+TEST(GUITools, FillListItemsReplacesTheItemsAndSelects) {
+  QComboBox C;
+  C.addItem("alt");
+  static constexpr const char* Items[] = {"eins", "zwei", "drei"};
+  FillListItems(&C, Items, 1);
+  ASSERT_EQ(C.count(), 3);
+  EXPECT_EQ(C.itemText(0), "eins");
+  EXPECT_EQ(C.itemText(2), "drei");
+  EXPECT_EQ(C.currentIndex(), 1);
+  FillListItems(&C, Items, -1);
+  EXPECT_EQ(C.currentIndex(), -1);
+  FillListItems(&C, Items, 7);
+  EXPECT_EQ(C.currentIndex(), -1) << "an index outside the list selects nothing";
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+std::unique_ptr<TScreenSaverInfo> SampleInfo() {
+  RegisterModelClasses();
+  auto I = std::make_unique<TScreenSaverInfo>();
+  I->ProductName = "Vovizirid";
+  I->ProductVersion = "2.1";
+  I->SerialNo = "SN-77";
+  I->RizuderName = "Seeblick";
+  I->CreationDate = EncodeDateTime(2003, 3, 5, 14, 30, 0, 0);
+  I->CreatorLicense = "Zeile 1\nZeile 2";
+  I->Resolution = sr1024x768;
+  return I;
+}
+}  // namespace
+
+TEST(ScreenSaverInfoFrame, ShowsTheInfo) {
+  auto I = SampleInfo();
+  TfraScreenSaverInfo F;
+  ASSERT_EQ(F.cboResolution->count(), 5);
+  EXPECT_EQ(F.cboResolution->itemText(0), "640x480");
+  EXPECT_EQ(F.cboResolution->itemText(4), "1600x1200");
+  EXPECT_EQ(F.cboResolution->currentIndex(), -1);
+  EXPECT_FALSE(F.cboResolution->isEditable()) << "a drop-down list";
+  F.SetObject(I.get());
+  EXPECT_EQ(F.txtRizuderName->text(), "Seeblick");
+  EXPECT_EQ(F.txtCreationDate->text(), "05 03 2003");
+  EXPECT_EQ(F.cboResolution->currentIndex(), 2);
+  EXPECT_EQ(F.cboResolution->currentText(), "1024x768");
+  EXPECT_EQ(F.txtCreatorLicense->toPlainText(), "Zeile 1\nZeile 2");
+  EXPECT_EQ(F.txtProductName->text(), "Vovizirid");
+  EXPECT_EQ(F.txtProductVersion->text(), "2.1");
+  EXPECT_EQ(F.findChild<QWidget*>("txtSerialNo"), nullptr) << "the serial number is not shown";
+  // Grey and read-only by design, before any switch.
+  for (QLineEdit* E : {F.txtCreationDate, F.txtProductName, F.txtProductVersion}) {
+    EXPECT_TRUE(E->isReadOnly());
+    EXPECT_EQ(Base(E), ColorToQColor(clBtnFace));
+  }
+  EXPECT_EQ(F.txtCreatorLicense->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  // Captions as the user reads them.
+  auto Caption = [&](const char* Name) {
+    auto* L = F.findChild<QLabel*>(QString(Name) + "Label");
+    return L ? L->text() : QString();
+  };
+  EXPECT_EQ(Caption("txtRizuderName"), "Bildschirmschoner-Name");
+  EXPECT_EQ(Caption("txtCreationDate"), "Datum");
+  EXPECT_EQ(Caption("cboResolution"), QString::fromUtf8("Bildschirm-Auflösung"));
+  EXPECT_EQ(Caption("txtCreatorLicense"), "Lizenzvereinbahrung des Schonerherstellers");
+  EXPECT_EQ(Caption("txtProductName"), "Name des Schoner-Generators");
+  EXPECT_EQ(Caption("txtProductVersion"), "Version");
+}
+
+TEST(ScreenSaverInfoFrame, StoresOnlyWhatItMayAndKeepsTheResolutionWithNothingSelected) {
+  auto I = SampleInfo();
+  TfraScreenSaverInfo F;
+  F.SetObject(I.get());
+  F.txtRizuderName->setText("Bergsee");
+  F.txtProductName->setText("anders");
+  F.txtProductVersion->setText("9");
+  F.txtCreationDate->setText("01 01 1999");
+  F.txtCreatorLicense->setPlainText("neu");
+  F.cboResolution->setCurrentIndex(4);
+  const double Date = I->CreationDate;
+  F.StoreObject(I.get());
+  EXPECT_EQ(I->RizuderName, "Bergsee");
+  EXPECT_EQ(I->CreatorLicense, "neu");
+  EXPECT_EQ(I->Resolution, sr1600x1200);
+  EXPECT_EQ(I->ProductName, "Vovizirid");
+  EXPECT_EQ(I->ProductVersion, "2.1");
+  EXPECT_EQ(I->SerialNo, "SN-77");
+  EXPECT_EQ(I->CreationDate, Date);
+  EXPECT_EQ(I->CreatorInfo()->LastName, "");
+
+  F.cboResolution->setCurrentIndex(-1);
+  F.StoreObject(I.get());
+  EXPECT_EQ(I->Resolution, sr1600x1200) << "no entry selected: no resolution to store";
+}
+
+TEST(ScreenSaverInfoFrame, DatesThatAreNoDatesShowNothing) {
+  EXPECT_EQ(FormatCreationDate(EncodeDateTime(2003, 3, 5, 0, 0, 0, 0)), "05 03 2003");
+  EXPECT_EQ(FormatCreationDate(0.0), "30 12 1899");
+  EXPECT_EQ(FormatCreationDate(EncodeDateTime(1, 1, 1, 0, 0, 0, 0)), "01 01 0001");
+  EXPECT_EQ(FormatCreationDate(EncodeDateTime(9999, 12, 31, 23, 59, 59, 0)), "31 12 9999");
+  EXPECT_EQ(FormatCreationDate(std::nan("")), "");
+  EXPECT_EQ(FormatCreationDate(std::numeric_limits<double>::infinity()), "");
+  EXPECT_EQ(FormatCreationDate(1e300), "");
+  EXPECT_EQ(FormatCreationDate(-1e300), "");
+  auto I = SampleInfo();
+  I->CreationDate = std::nan("");
+  TfraScreenSaverInfo F;
+  EXPECT_NO_THROW(F.SetObject(I.get()));
+  EXPECT_EQ(F.txtCreationDate->text(), "");
+}
+
+TEST(ScreenSaverInfoFrame, ReadOnlyGreysEveryEditAndDisablesTheList) {
+  auto I = SampleInfo();
+  TfraScreenSaverInfo F;
+  F.SetObject(I.get());
+  F.SetReadOnly(true);
+  for (QLineEdit* E : F.findChildren<QLineEdit*>()) {
+    if (E->parent() == F.cboResolution) continue;
+    EXPECT_TRUE(E->isReadOnly()) << E->objectName().toStdString();
+    EXPECT_EQ(Base(E), ColorToQColor(clBtnFace)) << E->objectName().toStdString();
+  }
+  EXPECT_TRUE(F.txtCreatorLicense->isReadOnly());
+  EXPECT_EQ(Base(F.txtCreatorLicense), ColorToQColor(clBtnFace));
+  EXPECT_FALSE(F.cboResolution->isEnabled());
+  EXPECT_EQ(F.cboResolution->currentIndex(), 2);
+}
+
+TEST(PersonalInfoFrame, EveryFieldInItsEdit) {
+  RegisterModelClasses();
+  TPersonalInfo P;
+  P.LastName = "Mustermann";
+  P.FirstName = "Erika";
+  P.Street = "Heidestraße 17";
+  P.ZIP = "51147";
+  P.City = "Köln";
+  P.Country = "Deutschland";
+  P.Phone = "+49 221";
+  P.EMail = "erika@example.org";
+  TfraPersonalInfo F;
+  F.SetObject(&P);
+  EXPECT_EQ(F.txtLastName->text(), "Mustermann");
+  EXPECT_EQ(F.txtFirstName->text(), "Erika");
+  EXPECT_EQ(F.txtStreet->text(), QString::fromUtf8("Heidestraße 17"));
+  EXPECT_EQ(F.txtZIP->text(), "51147");
+  EXPECT_EQ(F.txtCity->text(), QString::fromUtf8("Köln"));
+  EXPECT_EQ(F.txtCountry->text(), "Deutschland");
+  EXPECT_EQ(F.txtPhone->text(), "+49 221");
+  EXPECT_EQ(F.txtEMail->text(), "erika@example.org");
+  const std::vector<std::pair<const char*, const char*>> Captions = {
+      {"txtLastName", "Nachname"}, {"txtFirstName", "Vorname"}, {"txtStreet", "Strasse"},
+      {"txtZIP", "PLZ"},           {"txtCity", "Ort"},          {"txtCountry", "Land"},
+      {"txtPhone", "Telefon"},     {"txtEMail", "EMail"}};
+  for (const auto& [Name, Caption] : Captions) {
+    auto* L = F.findChild<QLabel*>(QString(Name) + "Label");
+    ASSERT_NE(L, nullptr) << Name;
+    EXPECT_EQ(L->text(), Caption);
+  }
+  F.txtCity->setText("Bonn");
+  F.StoreObject(&P);
+  EXPECT_EQ(P.City, "Bonn");
+}
+
+TEST(UserPropertiesFrame, CheckBoxesShowAndStoreTheTwoOptions) {
+  RegisterModelClasses();
+  TScreenSaverUserProperties U;
+  U.UseStandardResolution = true;
+  TfraScreenSaverUserProperties F;
+  EXPECT_EQ(F.chkUseStandardResolution->text(), QString::fromUtf8("Immer Desktop-Auflösung verwenden"));
+  EXPECT_EQ(F.chkInterpolateToFullscreen->text(), "Darstellung auf Vollbild hochrechnen");
+  F.SetObject(&U);
+  EXPECT_TRUE(F.chkUseStandardResolution->isChecked());
+  EXPECT_FALSE(F.chkInterpolateToFullscreen->isChecked());
+  F.chkUseStandardResolution->setChecked(false);
+  F.chkInterpolateToFullscreen->setChecked(true);
+  F.StoreObject(&U);
+  EXPECT_FALSE(U.UseStandardResolution);
+  EXPECT_TRUE(U.InterpolateToFullscreen);
+
+  TPersonalInfo Other;
+  EXPECT_THROW(F.SetObject(&Other), EInvalidCast);
+  EXPECT_THROW(F.StoreObject(&Other), EInvalidCast);
+}
