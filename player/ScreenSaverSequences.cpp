@@ -304,7 +304,7 @@ void RegisterScreenSaverSequencesClasses() {
   RegisterReflectiveClass<TScrollTextSequence>();
   RegisterReflectiveClass<TFlyingTextSequence>();
   RegisterReflectiveClass<TMovieSequence>();
-  // TPSSSWaveSequence
+  RegisterReflectiveClass<TPSSSWaveSequence>();
   RegisterReflectiveClass<TTransitionSequence>();
   RegisterReflectiveClass<TBaseAlphaBlendSequence>();
   RegisterReflectiveClass<TAlphaBlendSequence>();

@@ -264,3 +264,4 @@ void RegisterScreenSaverSequencesClasses();
 
 #include "player/ScreenSaverSequences_Logo.h"
 #include "player/ScreenSaverSequences_Text.h"
+#include "player/ScreenSaverSequences_Waves.h"

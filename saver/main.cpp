@@ -7,6 +7,7 @@
 
 #include "graphics/BSplines.h"
 #include "graphics/GraphicObjects.h"
+#include "graphics/ParticleSystemsCfg.h"
 #include "model/ScreenSaverModel.h"
 #include "platform/Forms.h"
 #include "platform/Platform.h"
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   // Every persistent class is known before any object is read.
   RegisterModelClasses();
   RegisterGraphicObjectsClasses();
+  RegisterParticleSystemsCfgClasses();
   RegisterBSplinesClasses();
   RegisterScreenSaverSequencesClasses();
   TApplication App(argc, argv);
