@@ -14,6 +14,7 @@
 #include "player/ScreenSaverSequences.h"
 #include "saver/ProgramEntry.h"
 #include "saver/ScreenSaverUtils.h"
+#include "saver/formConfiguration.h"
 #include "saver/formPreview.h"
 #include "saver/formSaveScreen.h"
 
@@ -35,14 +36,31 @@ void EndOnSignals() {
     while (::read(GSignalPipe[0], &C, 1) == 1) {
     }
     if (QWidget* Modal = QApplication::activeModalWidget()) Modal->close();
-    for (QWidget* W : QApplication::topLevelWidgets())
+    for (QWidget* W : QApplication::topLevelWidgets()) {
       if (auto* F = dynamic_cast<TfrmBaseSaveScreen*>(W)) F->Terminate();
+      // The dialog closes as by its Ok button, storing the user's options.
+      if (auto* C = dynamic_cast<TfrmConfiguration*>(W)) C->close();
+    }
   });
   struct sigaction Sa {};
   Sa.sa_handler = OnSignal;
   sigemptyset(&Sa.sa_mask);
   Sa.sa_flags = SA_RESTART;
   for (int S : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(S, &Sa, nullptr);
+}
+
+// The version block the program file carries (the about page shows its FileVersion).
+void RegisterOwnVersionBlock() {
+  plat::SetOwnVersionBlock(plat::BuildVersionBlock(
+      {{0x0407, 0x04E4}},
+      {{"CompanyName", "Zerozezu"},
+       {"FileDescription", "Vovizirid Bildschirmschoner"},
+       {"FileVersion", RIZUDER_FILE_VERSION},
+       {"InternalName", "Rizuder"},
+       {"LegalCopyright", "Copyright (C) Zerozezu"},
+       {"OriginalFilename", "Rizuder.scr"},
+       {"ProductName", "Rizuder"},
+       {"ProductVersion", RIZUDER_PRODUCT_VERSION}}));
 }
 
 template <class F>
@@ -53,6 +71,7 @@ std::unique_ptr<QWidget> MakeForm() {
 
 int main(int argc, char** argv) {
   plat::SetCommandLine(argc, argv);
+  RegisterOwnVersionBlock();
   ParseScreenSaverCommandLine();
   // Every persistent class is known before any object is read.
   RegisterModelClasses();
@@ -65,5 +84,6 @@ int main(int argc, char** argv) {
   TSaverForms Forms;
   Forms.SaveScreen = &MakeForm<TfrmSaveScreen>;
   Forms.Preview = &MakeForm<TfrmPreview>;
+  Forms.Configuration = &MakeForm<TfrmConfiguration>;
   return ProgramEntry(Forms);
 }

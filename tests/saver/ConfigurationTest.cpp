@@ -356,3 +356,239 @@ TEST(UserPropertiesFrame, CheckBoxesShowAndStoreTheTwoOptions) {
   EXPECT_THROW(F.SetObject(&Other), EInvalidCast);
   EXPECT_THROW(F.StoreObject(&Other), EInvalidCast);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The dialog on the offscreen platform.
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include "platform/Registry.h"
+#include "saver/formConfiguration.h"
+#include "saver/frameAboutVoviziridSaver.h"
+#include "tests/saver/ShowFixture.h"
+#include "tests/saver/XDisplayTools.h"
+#include "tools/DemoSaver.h"
+
+namespace {
+
+constexpr const char* SaverName = "Seeblick";
+
+demosaver::TDemoOptions SaverOptions(const std::string& Name) {
+  demosaver::TDemoOptions O;
+  O.RizuderName = Name;
+  O.Resolution = sr1024x768;
+  O.Pictures = 0;
+  O.Sound = false;
+  O.Movie = false;
+  O.NoFonts = true;
+  O.WithDemoSequences = false;
+  O.WorkDir = testsupport::TestDir();
+  return O;
+}
+
+// A program file carrying a saver made on 5 March 2003; the program's own file from now on.
+void MakeSaver(const std::string& Name = SaverName) {
+  showtest::RegisterAll();
+  const demosaver::TDemoOptions O = SaverOptions(Name);
+  auto Info = demosaver::MakeDemoInfo(O);
+  Info->CreationDate = EncodeDateTime(2003, 3, 5, 10, 0, 0, 0);
+  auto Project = demosaver::MakeDemoProject(O);
+  Project->SetRizuderInfo(Info.get());
+  const std::string File = testsupport::TestDir() + "/saver.scr";
+  testsupport::WriteFileBytes(File, std::string(4096, '\x90'));
+  demosaver::AppendScreenSaver(File, *Info, *Project);
+  plat::SetProgramFileName(File);
+}
+
+// The user properties stored for Name; nullopt when nothing is stored.
+std::optional<std::pair<bool, bool>> Stored(const std::string& Name = SaverName) {
+  TScreenSaverInfo I;
+  I.RizuderName = Name;
+  I.UserProperties()->UseStandardResolution = true;  // must be overwritten by what is stored
+  TRegistry R;
+  if (!R.KeyExists(I.UserPropertiesKey())) return std::nullopt;
+  I.LoadUserProperties();
+  return std::make_pair(I.UserProperties()->UseStandardResolution, I.UserProperties()->InterpolateToFullscreen);
+}
+
+FormPtr<TfrmConfiguration> Open() { return CreateForm<TfrmConfiguration>(); }
+
+}  // namespace
+
+TEST(ConfigurationDialog, FormPagesAndButton) {
+  MakeSaver();
+  auto F = Open();
+  EXPECT_EQ(F->windowTitle(), "Bildschirmschoner-Einstellungen");
+  EXPECT_EQ(F->size(), QSize(570, 415));
+  EXPECT_EQ(F->font().pointSize(), 8);
+  ASSERT_EQ(F->pgConfiguration->count(), 3);
+  EXPECT_EQ(F->pgConfiguration->tabText(0), QString::fromUtf8("Über diesen Bildschirmschoner"));
+  EXPECT_EQ(F->pgConfiguration->tabText(1), "Hersteller");
+  EXPECT_EQ(F->pgConfiguration->tabText(2), QString::fromUtf8("Über Vovizirid"));
+  EXPECT_EQ(F->pgConfiguration->widget(2), F->tshAboutVovizirid);
+  EXPECT_EQ(F->pgConfiguration->currentIndex(), 0);
+  EXPECT_EQ(F->cmdOk->text(), "Ok");
+  EXPECT_TRUE(F->cmdOk->isDefault());
+  EXPECT_EQ(F->fraScreenSaverUserProperties->parentWidget(), F->TabSheet1);
+  EXPECT_EQ(F->fraScreenSaverInfo->parentWidget(), F->TabSheet1);
+  EXPECT_EQ(F->fraScreenSaverUserProperties->geometry(), QRect(120, 64, 425, 25));
+  F->show();
+  QApplication::processEvents();
+  EXPECT_EQ(F->pnlButtons->geometry(), QRect(0, 415 - 38, 570, 38));
+  EXPECT_EQ(F->pgConfiguration->geometry(), QRect(0, 0, 570, 415 - 38));
+  EXPECT_EQ(F->fraScreenSaverUserProperties->geometry(), QRect(120, 64, 425, 25)) << "stays where it lies";
+  // It lies over the info frame: the check box gets the click.
+  const QPoint Box = F->fraScreenSaverUserProperties->chkUseStandardResolution->mapTo(F->TabSheet1, QPoint(6, 10));
+  EXPECT_EQ(F->TabSheet1->childAt(Box), F->fraScreenSaverUserProperties->chkUseStandardResolution);
+}
+
+TEST(ConfigurationDialog, ShowsTheSaverReadOnlyAndTheOptionsEditable) {
+  MakeSaver();
+  showtest::SetUserProperties(SaverName, false, true);
+  auto F = Open();
+  EXPECT_TRUE(testsupport::MessageBoxes().empty());
+  ASSERT_NE(F->Info(), nullptr);
+  EXPECT_EQ(F->fraScreenSaverInfo->txtRizuderName->text(), SaverName);
+  EXPECT_EQ(F->fraScreenSaverInfo->txtCreationDate->text(), "05 03 2003");
+  EXPECT_EQ(F->fraScreenSaverInfo->cboResolution->currentText(), "1024x768");
+  EXPECT_EQ(F->fraScreenSaverInfo->txtProductName->text(), "Rizuder Demo-Baukasten");
+  EXPECT_TRUE(F->fraScreenSaverInfo->txtCreatorLicense->toPlainText().startsWith("Lizenzvereinbarung"));
+  EXPECT_EQ(F->fraPersonalInfo->txtCity->text(), QString::fromUtf8("Köln"));
+  EXPECT_EQ(F->fraPersonalInfo->txtEMail->text(), "erika.mustermann@example.org");
+
+  EXPECT_TRUE(F->fraScreenSaverInfo->ReadOnly());
+  EXPECT_TRUE(F->fraPersonalInfo->ReadOnly());
+  EXPECT_FALSE(F->fraScreenSaverUserProperties->ReadOnly());
+  for (TfraObjectProperties* Frame : {static_cast<TfraObjectProperties*>(F->fraScreenSaverInfo),
+                                      static_cast<TfraObjectProperties*>(F->fraPersonalInfo)})
+    for (QLineEdit* E : Frame->findChildren<QLineEdit*>()) {
+      if (qobject_cast<QComboBox*>(E->parentWidget())) continue;
+      EXPECT_TRUE(E->isReadOnly()) << E->objectName().toStdString();
+      EXPECT_EQ(Base(E), ColorToQColor(clBtnFace)) << E->objectName().toStdString();
+    }
+  EXPECT_TRUE(F->fraScreenSaverInfo->txtCreatorLicense->isReadOnly());
+  EXPECT_FALSE(F->fraScreenSaverInfo->cboResolution->isEnabled());
+  EXPECT_TRUE(F->fraScreenSaverUserProperties->chkUseStandardResolution->isEnabled());
+  EXPECT_TRUE(F->fraScreenSaverUserProperties->chkInterpolateToFullscreen->isEnabled());
+  EXPECT_FALSE(F->fraScreenSaverUserProperties->chkUseStandardResolution->isChecked());
+  EXPECT_TRUE(F->fraScreenSaverUserProperties->chkInterpolateToFullscreen->isChecked());
+}
+
+TEST(ConfigurationDialog, OkStoresTheOptionsAndTheNextDialogReadsThem) {
+  MakeSaver();
+  EXPECT_FALSE(Stored().has_value());
+  {
+    auto F = Open();
+    F->show();
+    QApplication::processEvents();
+    QTest::mouseClick(F->fraScreenSaverUserProperties->chkUseStandardResolution, Qt::LeftButton, {}, QPoint(6, 10));
+    EXPECT_TRUE(F->fraScreenSaverUserProperties->chkUseStandardResolution->isChecked());
+    QTest::mouseClick(F->cmdOk, Qt::LeftButton);
+    EXPECT_FALSE(F->isVisible());
+    EXPECT_FALSE(Stored().has_value()) << "stored when the dialog goes";
+  }
+  EXPECT_EQ(Stored(), std::make_pair(true, false));
+  auto G = Open();
+  EXPECT_TRUE(G->fraScreenSaverUserProperties->chkUseStandardResolution->isChecked());
+  EXPECT_FALSE(G->fraScreenSaverUserProperties->chkInterpolateToFullscreen->isChecked());
+  EXPECT_TRUE(testsupport::MessageBoxes().empty());
+}
+
+TEST(ConfigurationDialog, ClosingTheWindowStoresLikeOk) {
+  MakeSaver();
+  showtest::SetUserProperties(SaverName, true, false);
+  {
+    auto F = Open();
+    F->show();
+    QApplication::processEvents();
+    F->fraScreenSaverUserProperties->chkUseStandardResolution->setChecked(false);
+    F->fraScreenSaverUserProperties->chkInterpolateToFullscreen->setChecked(true);
+    EXPECT_TRUE(F->close());
+  }
+  EXPECT_EQ(Stored(), std::make_pair(false, true));
+}
+
+TEST(ConfigurationDialog, TheLogoAnimatesExactlyWhileTheAboutPageIsActive) {
+  plat::SetOwnVersionBlock(plat::BuildVersionBlock({{0x0407, 0x04E4}}, {{"FileVersion", "1.1.0.315"}}));
+  MakeSaver();
+  auto F = Open();
+  plat::SetOwnVersionBlock({});
+  EXPECT_EQ(F->fraAboutVoviziridSaver->pnlProgramAndVersion->Caption(),
+            "Vovizirid Bildschirmschoner - Version 1.1.0.315");
+  F->show();
+  QApplication::processEvents();
+  EXPECT_FALSE(F->fraAboutVoviziridSaver->tmrAnim->isActive());
+  F->pgConfiguration->setCurrentWidget(F->tshAboutVovizirid);
+  EXPECT_TRUE(F->fraAboutVoviziridSaver->tmrAnim->isActive());
+  F->pgConfiguration->setCurrentIndex(1);
+  EXPECT_FALSE(F->fraAboutVoviziridSaver->tmrAnim->isActive());
+  F->pgConfiguration->setCurrentIndex(2);
+  EXPECT_TRUE(F->fraAboutVoviziridSaver->tmrAnim->isActive());
+  F->pgConfiguration->setCurrentIndex(0);
+  EXPECT_FALSE(F->fraAboutVoviziridSaver->tmrAnim->isActive());
+}
+
+TEST(ConfigurationDialog, UnreadableSaverGivesTheMessageShowsEmptyPagesAndStoresNothing) {
+  showtest::RegisterAll();
+  showtest::MakeEmptyProgram();
+  {
+    auto F = Open();
+    ASSERT_EQ(testsupport::MessageBoxes().size(), 1u);
+    EXPECT_EQ(testsupport::MessageBoxes()[0].Text, SScreenSaverDataDamaged);
+    EXPECT_EQ(F->Info(), nullptr);
+    EXPECT_EQ(F->fraScreenSaverInfo->txtRizuderName->text(), "");
+    EXPECT_EQ(F->fraScreenSaverInfo->cboResolution->currentIndex(), -1);
+    EXPECT_TRUE(F->fraScreenSaverInfo->txtRizuderName->isReadOnly());
+    EXPECT_TRUE(F->fraPersonalInfo->txtLastName->isReadOnly());
+    // Nothing to store them into: the options cannot be changed.
+    EXPECT_FALSE(F->fraScreenSaverUserProperties->chkUseStandardResolution->isEnabled());
+    EXPECT_FALSE(F->fraScreenSaverUserProperties->chkInterpolateToFullscreen->isEnabled());
+    EXPECT_EQ(F->fraAboutVoviziridSaver->ProgramName(), "Vovizirid Bildschirmschoner");
+    F->pgConfiguration->setCurrentWidget(F->tshAboutVovizirid);
+    EXPECT_TRUE(F->fraAboutVoviziridSaver->tmrAnim->isActive());
+    F->close();
+  }
+  EXPECT_FALSE(Stored("unbenannt").has_value());
+  EXPECT_FALSE(TRegistry().KeyExists(ScreenSaversRegistryKey)) << "nothing written for any saver";
+  EXPECT_EQ(testsupport::MessageBoxes().size(), 1u);
+}
+
+TEST(ConfigurationDialog, MissingProgramFileIsReportedAndStoresNothing) {
+  showtest::RegisterAll();
+  plat::SetProgramFileName(testsupport::TestDir() + "/gone.scr");
+  {
+    auto F = Open();
+    ASSERT_EQ(testsupport::MessageBoxes().size(), 1u);
+    EXPECT_NE(testsupport::MessageBoxes()[0].Text, SScreenSaverDataDamaged) << "the file error itself";
+    EXPECT_EQ(F->Info(), nullptr);
+    EXPECT_FALSE(F->fraScreenSaverUserProperties->chkUseStandardResolution->isEnabled());
+    EXPECT_TRUE(F->fraScreenSaverInfo->txtRizuderName->isReadOnly());
+  }
+  EXPECT_FALSE(TRegistry().KeyExists(ScreenSaversRegistryKey));
+}
+
+TEST(ConfigurationDialog, DamagedStoredOptionsAreReportedAndReplacedOnClose) {
+  MakeSaver();
+  showtest::SetUserProperties(SaverName, true, true);
+  TScreenSaverInfo Probe;
+  Probe.RizuderName = SaverName;
+  {
+    // The stored text of one option replaced by bytes.
+    TRegistry R;
+    ASSERT_TRUE(R.OpenKey(Probe.UserPropertiesKey() + "\\Properties\\InterpolateToFullscreen", false));
+    const char Junk[40] = {1, 2, 3};
+    R.WriteBinaryData("Value", Junk, sizeof Junk);
+  }
+  {
+    auto F = Open();
+    ASSERT_EQ(testsupport::MessageBoxes().size(), 1u) << "the registry error is shown";
+    ASSERT_NE(F->Info(), nullptr);
+    EXPECT_EQ(F->fraScreenSaverInfo->txtRizuderName->text(), SaverName) << "the dialog still works";
+    EXPECT_TRUE(F->fraScreenSaverUserProperties->chkUseStandardResolution->isEnabled());
+    F->fraScreenSaverUserProperties->chkInterpolateToFullscreen->setChecked(false);
+  }
+  ASSERT_TRUE(Stored().has_value());
+  EXPECT_FALSE(Stored()->second) << "a valid value replaces the damaged one";
+}
