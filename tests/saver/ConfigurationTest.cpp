@@ -6,22 +6,34 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTest>
+#include <QThread>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <optional>
+#include <unistd.h>
 
 #include "model/ScreenSaverFiles.h"
 #include "persistence/ReflectionObjects.h"
 #include "platform/Platform.h"
+#include "platform/Registry.h"
 #include "saver/GUITools.h"
+#include "saver/formConfiguration.h"
+#include "saver/frameAboutVoviziridSaver.h"
 #include "saver/frameObjectProperties.h"
 #include "saver/framePersonalInfo.h"
 #include "saver/frameScreenSaverInfo.h"
 #include "saver/frameScreenSaverUserProperties.h"
+#include "tests/saver/ShowFixture.h"
+#include "tests/saver/XDisplayTools.h"
 #include "tests/support/TestEnv.h"
+#include "tools/DemoSaver.h"
 
 // A class with one property of each kind the base frame binds, and some it leaves alone.
 class TBindingSample : public TReflectivePersistent {
@@ -360,16 +372,6 @@ TEST(UserPropertiesFrame, CheckBoxesShowAndStoreTheTwoOptions) {
 // ---------------------------------------------------------------------------------------------
 // The dialog on the offscreen platform.
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QThread>
-
-#include "platform/Registry.h"
-#include "saver/formConfiguration.h"
-#include "saver/frameAboutVoviziridSaver.h"
-#include "tests/saver/ShowFixture.h"
-#include "tests/saver/XDisplayTools.h"
-#include "tools/DemoSaver.h"
 
 namespace {
 
@@ -591,4 +593,170 @@ TEST(ConfigurationDialog, DamagedStoredOptionsAreReportedAndReplacedOnClose) {
   }
   ASSERT_TRUE(Stored().has_value());
   EXPECT_FALSE(Stored()->second) << "a valid value replaces the damaged one";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dialog as the program under an X server of its own (xvfb-run), driven with xdotool. Each
+// test runs itself again under xvfb-run; it skips when the tools are not installed.
+
+namespace {
+
+constexpr const char* InnerFlag = "RIZUDER_UNDER_XVFB";
+constexpr const char* DialogTitle = "Bildschirmschoner-Einstellungen";
+
+std::string FindProgram(const char* Name) {
+  for (const char* Dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
+    if (access((std::string(Dir) + Name).c_str(), X_OK) == 0) return std::string(Dir) + Name;
+  return {};
+}
+
+bool WaitFor(const std::function<bool()>& Cond, int Ms) {
+  QElapsedTimer T;
+  T.start();
+  while (!Cond()) {
+    if (T.elapsed() > Ms) return false;
+    QThread::msleep(25);
+  }
+  return true;
+}
+
+enum class TWhere { Inside, Done, Skip };
+
+TWhere RunUnderXvfb(std::string& SkipWhy) {
+  if (std::getenv(InnerFlag)) return TWhere::Inside;
+  const std::string XvfbRun = FindProgram("xvfb-run");
+  if (XvfbRun.empty() || FindProgram("xdotool").empty()) {
+    SkipWhy = "xvfb-run or xdotool is not installed";
+    return TWhere::Skip;
+  }
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const QString Filter = QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
+  QProcess P;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(InnerFlag, "1");
+  Env.insert("QT_QPA_PLATFORM", "offscreen");
+  P.setProcessEnvironment(Env);
+  P.setProcessChannelMode(QProcess::MergedChannels);
+  const QString Start = QString::number(100 + (getpid() % 5000));
+  P.start(QString::fromStdString(XvfbRun),
+          {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp",
+           QString::fromStdString("/proc/" + std::to_string(getpid()) + "/exe"), Filter});
+  const bool Finished = P.waitForFinished(90000);
+  const QByteArray Out = P.readAll();
+  EXPECT_TRUE(Finished) << Out.toStdString();
+  EXPECT_EQ(P.exitCode(), 0) << Out.toStdString();
+  EXPECT_TRUE(Out.contains("[  PASSED  ] 1 test.") || Out.contains("[  SKIPPED ]"))
+      << "the test did not run under the X server:\n" << Out.toStdString();
+  if (Out.contains("[  SKIPPED ]")) {
+    SkipWhy = "skipped inside the X server";
+    return TWhere::Skip;
+  }
+  return TWhere::Done;
+}
+
+#define UNDER_XVFB()                              \
+  do {                                            \
+    std::string SkipWhy;                          \
+    switch (RunUnderXvfb(SkipWhy)) {              \
+      case TWhere::Inside: break;                 \
+      case TWhere::Done: return;                  \
+      case TWhere::Skip: GTEST_SKIP() << SkipWhy; \
+    }                                             \
+  } while (0)
+
+QString Xdotool(const QStringList& Args) {
+  QProcess X;
+  X.start("xdotool", Args);
+  X.waitForFinished(5000);
+  return QString::fromUtf8(X.readAllStandardOutput()).trimmed();
+}
+
+// The visible dialog window's id, empty while there is none.
+QString DialogWindow() {
+  const QStringList Ids = Xdotool({"search", "--onlyvisible", "--name", DialogTitle}).split('\n', Qt::SkipEmptyParts);
+  return Ids.isEmpty() ? QString() : Ids.first();
+}
+
+void ClickAt(const QString& Window, QPoint At) {
+  Xdotool({"mousemove", "--window", Window, QString::number(At.x()), QString::number(At.y())});
+  QThread::msleep(50);
+  Xdotool({"click", "1"});
+}
+
+class TProgram {
+public:
+  TProgram(const std::string& Program, const QStringList& Args) {
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.remove("QT_QPA_PLATFORM");
+    P.setProcessEnvironment(Env);
+    P.setProcessChannelMode(QProcess::ForwardedChannels);
+    P.start(QString::fromStdString(Program), Args);
+    P.waitForStarted(5000);
+  }
+  ~TProgram() {
+    if (P.state() != QProcess::NotRunning) {
+      P.kill();
+      P.waitForFinished(5000);
+    }
+  }
+  QProcess P;
+};
+
+}  // namespace
+
+TEST(ConfigurationProgram, DialogStoresOnCloseReadsAgainAndASecondStartEndsAtOnce) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  showtest::RegisterAll();
+  const std::string Name = "Programmdialog";
+  const std::string Program = testsupport::TestDir() + "/" + Name + ".scr";
+  demosaver::MakeScreenSaverFile(testsupport::BuildPath("saver/Rizuder"), Program, SaverOptions(Name));
+
+  // Where the first check box and Ok lie in the dialog: the program lays it out alike.
+  QPoint Box, Ok;
+  {
+    TfrmConfiguration Probe;
+    Probe.show();
+    QApplication::processEvents();
+    QCheckBox* Chk = Probe.fraScreenSaverUserProperties->chkUseStandardResolution;
+    Box = Chk->mapTo(&Probe, QPoint(8, Chk->height() / 2));
+    Ok = Probe.cmdOk->mapTo(&Probe, Probe.cmdOk->rect().center());
+  }
+
+  {
+    TProgram Dialog(Program, {"/c"});
+    QString Win;
+    ASSERT_TRUE(WaitFor([&] { return !(Win = DialogWindow()).isEmpty(); }, 15000)) << "the dialog shows";
+    EXPECT_EQ(X.MappedTopLevels(), 1) << "no message: the saver was read";
+    QThread::msleep(300);
+    ClickAt(Win, Box);
+    QThread::msleep(200);
+    EXPECT_FALSE(Stored(Name).has_value()) << "nothing stored while the dialog is open";
+    ClickAt(Win, Ok);
+    ASSERT_TRUE(Dialog.P.waitForFinished(5000)) << "Ok ends the program";
+    EXPECT_EQ(Dialog.P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(Dialog.P.exitCode(), 0);
+  }
+  EXPECT_EQ(Stored(Name), std::make_pair(true, false));
+  EXPECT_EQ(X.MappedTopLevels(), 0);
+
+  // Started again with a lone dash (the configuration road); a show started meanwhile finds it
+  // and ends at once, leaving the dialog up.
+  {
+    TProgram Dialog(Program, {"-"});
+    QString Win;
+    ASSERT_TRUE(WaitFor([&] { return !(Win = DialogWindow()).isEmpty(); }, 15000));
+    TProgram Second(Program, {"/s"});
+    EXPECT_TRUE(Second.P.waitForFinished(10000));
+    EXPECT_EQ(Second.P.exitCode(), 0);
+    EXPECT_EQ(Dialog.P.state(), QProcess::Running);
+    EXPECT_EQ(DialogWindow(), Win) << "the first dialog is still up";
+    EXPECT_EQ(X.MappedTopLevels(), 1) << "the second instance showed nothing";
+    // Closed by the session: stored the same way as by Ok.
+    Dialog.P.terminate();
+    EXPECT_TRUE(Dialog.P.waitForFinished(5000));
+    EXPECT_EQ(Dialog.P.exitCode(), 0);
+  }
+  EXPECT_EQ(Stored(Name), std::make_pair(true, false)) << "read at the start and stored again";
 }
