@@ -244,6 +244,8 @@ TPoint TFlyingTextSequence::MeasureScaledText(int32_t Percent) const {
 int32_t TFlyingTextSequence::ScalePercentAt(int32_t E, int32_t D) const {
   // Wide arithmetic: the result always lies between 100 and ScaleFXPercent, but the products
   // on the way may not fit 32 bits.
+  // Without a duration there is nothing to scale over.
+  if (D <= 0) return 100;
   const int64_t Pct = ScaleFXPercent;
   const int64_t Rep = std::max(ScaleFXRepeat, 0);
   int64_t Per;
@@ -252,8 +254,6 @@ int32_t TFlyingTextSequence::ScalePercentAt(int32_t E, int32_t D) const {
     case ftsmPingPong: Per = D / ((Rep + 1) * 2) + 1; break;
     default: return 100;
   }
-  // A negative duration leaves no period.
-  if (Per <= 0) return 100;
   const int64_t Ph = E % Per;
   int64_t R;
   if (ScaleFXMode == ftsmNormal || (E / Per) % 2 == 0)
