@@ -17,18 +17,18 @@ void RegisterAll() {
   (void)Done;
 }
 
-void MakeSaver(const TSaverSpec& Spec) {
+void MakeSaver(const TSaverRecipe& Recipe) {
   RegisterAll();
   const std::string Host = testsupport::TestDir() + "/host";
   testsupport::WriteFileBytes(Host, std::string(4096, '\x90'));
   demosaver::TDemoOptions O;
-  O.RizuderName = Spec.Name;
-  O.Resolution = Spec.Resolution;
-  O.Pictures = Spec.Pictures;
+  O.RizuderName = Recipe.Name;
+  O.Resolution = Recipe.Resolution;
+  O.Pictures = Recipe.Pictures;
   O.Sound = false;
   O.NoFonts = true;
   O.WithDemoSequences = false;
-  O.ExtraSequences = Spec.Sequences;
+  O.ExtraSequences = Recipe.Sequences;
   if (O.ExtraSequences.empty()) O.ExtraSequences.push_back(EmptyPage(0x336699, 60000));
   O.WorkDir = testsupport::TestDir();
   const std::string Out = testsupport::TestDir() + "/saver.scr";

@@ -15,7 +15,7 @@ namespace showtest {
 // Registers every persistent class once.
 void RegisterAll();
 
-struct TSaverSpec {
+struct TSaverRecipe {
   std::string Name = "Formtest";
   TScreenResolution Resolution = sr640x480;
   int Pictures = 0;
@@ -24,7 +24,7 @@ struct TSaverSpec {
 };
 
 // Writes the saver into the test's folder and makes it the program's own file.
-void MakeSaver(const TSaverSpec& Spec);
+void MakeSaver(const TSaverRecipe& Recipe);
 // A program file without appended data.
 void MakeEmptyProgram();
 // Stores the user properties of the saver Name.

@@ -93,9 +93,9 @@ int MediaFiles() {
 }  // namespace
 
 TEST_F(ShowForm, SwitchesToTheProjectsModeAndBackOnDestruction) {
-  TSaverSpec Spec;
-  Spec.Pictures = 1;
-  MakeSaver(Spec);
+  TSaverRecipe Recipe;
+  Recipe.Pictures = 1;
+  MakeSaver(Recipe);
   TfrmSaveScreen& F = Open();
   EXPECT_GE(MediaFiles(), 1) << "the media are unpacked while the show is up";
   EXPECT_EQ(Display->Current.dmPelsWidth, 640u);
@@ -125,10 +125,10 @@ TEST_F(ShowForm, PlacementFollowsTheUserProperties) {
       {true, false, sr1024x768, QRect(0, 0, 1024, 768)},     // exactly the screen
   };
   for (const Case& C : Cases) {
-    TSaverSpec Spec;
-    Spec.Resolution = C.Res;
-    MakeSaver(Spec);
-    SetUserProperties(Spec.Name, C.Standard, C.Interpolate);
+    TSaverRecipe Recipe;
+    Recipe.Resolution = C.Res;
+    MakeSaver(Recipe);
+    SetUserProperties(Recipe.Name, C.Standard, C.Interpolate);
     TfrmSaveScreen& F = Open();
     EXPECT_EQ(F.Animation()->geometry(), C.Expected) << ResolutionNames[C.Res] << " " << C.Interpolate;
     EXPECT_EQ(F.geometry(), QRect(0, 0, 1024, 768));
@@ -139,9 +139,9 @@ TEST_F(ShowForm, PlacementFollowsTheUserProperties) {
 }
 
 TEST_F(ShowForm, ModeNotOfferedOrRefusedKeepsTheCurrentResolution) {
-  TSaverSpec Spec;
-  Spec.Resolution = sr1600x1200;  // not listed
-  MakeSaver(Spec);
+  TSaverRecipe Recipe;
+  Recipe.Resolution = sr1600x1200;  // not listed
+  MakeSaver(Recipe);
   Open();
   EXPECT_EQ(Form->geometry(), QRect(0, 0, 1024, 768));
   Form.reset();
@@ -230,9 +230,9 @@ TEST_F(ShowForm, CloseRequestsFromOutsideAreIgnored) {
 }
 
 TEST_F(ShowForm, WebLinkPromptAfterASequenceWithAnAddress) {
-  TSaverSpec Spec;
-  Spec.Sequences = {EmptyPage(0x112233, 60000, "https://example.org/rizuder", "Zur Seite")};
-  MakeSaver(Spec);
+  TSaverRecipe Recipe;
+  Recipe.Sequences = {EmptyPage(0x112233, 60000, "https://example.org/rizuder", "Zur Seite")};
+  MakeSaver(Recipe);
   std::vector<plat::ShellCall> Calls;
   plat::SetShellHook([&](const plat::ShellCall& C) { Calls.push_back(C); });
   TfrmSaveScreen& F = Open();
@@ -264,9 +264,9 @@ TEST_F(ShowForm, WebLinkPromptAfterASequenceWithAnAddress) {
 }
 
 TEST_F(ShowForm, NoPromptForAnAddressOfBlanks) {
-  TSaverSpec Spec;
-  Spec.Sequences = {EmptyPage(0x112233, 60000, "   ", "Nichts")};
-  MakeSaver(Spec);
+  TSaverRecipe Recipe;
+  Recipe.Sequences = {EmptyPage(0x112233, 60000, "   ", "Nichts")};
+  MakeSaver(Recipe);
   std::vector<plat::ShellCall> Calls;
   plat::SetShellHook([&](const plat::ShellCall& C) { Calls.push_back(C); });
   TfrmSaveScreen& F = Open();
@@ -289,9 +289,9 @@ TEST_F(ShowForm, NoPromptForAnAddressOfBlanks) {
 }
 
 TEST_F(ShowForm, TheSequenceOnScreenWhenTheShowEndsIsTheResult) {
-  TSaverSpec Spec;
-  Spec.Sequences = {EmptyPage(0x0000FF, 150), EmptyPage(0x00FF00, 60000, "   ")};
-  MakeSaver(Spec);
+  TSaverRecipe Recipe;
+  Recipe.Sequences = {EmptyPage(0x0000FF, 150), EmptyPage(0x00FF00, 60000, "   ")};
+  MakeSaver(Recipe);
   TfrmSaveScreen& F = Open();
   TScreenSaverSequence* Result = nullptr;
   F.StartTimer()->stop();  // the loop is run by hand below
