@@ -53,6 +53,10 @@ private:
     if (Name == "StreamSize" || Name == "FileDate") return 8;
     if (Name.rfind("BufferData", 0) == 0) return Announced.at("BufferSize" + Name.substr(10));
     if (Name == "FontData") return Announced.at("DataSize");
+    // The particle-wave configuration's wave table, angles and map parameters.
+    if (Name == "Waves") return 252;
+    if (Name == "Angle" || Name == "Rot") return 12;
+    if (Name == "SinMagicParams" || Name == "SinMagicParams2") return 64;
     if (Name == "Value") {
       const int64_t Type = Announced.at("Type") & 0xFF;
       if (Type == 4 || Type == 16) return 8;
