@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QShowEvent>
 
+#include "platform/PaintTarget.h"
 #include "platform/Platform.h"
 
 TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
@@ -22,6 +23,8 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event) {
 }
 
 TForm::TForm(QWidget* Parent) : QDialog(Parent) {
+  // Forms ask for the original's face names ("MS Sans Serif", "Arial").
+  InstallFontSubstitutes();
   // A form is a window of its own; dialogs get their frame and modality from ShowModal.
   setWindowFlags(Qt::Window);
 }

@@ -353,7 +353,8 @@ TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour, int Minute, int
 }
 
 void DecodeDate(TDateTime D, int& Year, int& Month, int& Day) {
-  long long Z = static_cast<long long>(std::floor(D)) + KDelphiEpoch + 719468;
+  // The date part is the whole days toward zero; a negative fraction is a time of that day.
+  long long Z = static_cast<long long>(std::trunc(D)) + KDelphiEpoch + 719468;
   const long long Era = (Z >= 0 ? Z : Z - 146096) / 146097;
   const unsigned Doe = static_cast<unsigned>(Z - Era * 146097);
   const unsigned Yoe = (Doe - Doe / 1460 + Doe / 36524 - Doe / 146096) / 365;

@@ -55,6 +55,10 @@ TEST(DateTime, EncodeAndDecode) {
   EXPECT_EQ(Y, 2025);
   EXPECT_EQ(M, 12);
   EXPECT_EQ(D, 9);
+  DecodeDate(-1.5, Y, M, D);  // one day before the epoch, at noon
+  EXPECT_EQ(D, 29);
+  EXPECT_EQ(M, 12);
+  EXPECT_EQ(Y, 1899);
 }
 
 TEST(MemoryStream, ReadWriteSeekAndShortReads) {
