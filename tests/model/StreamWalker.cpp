@@ -57,6 +57,9 @@ private:
     if (Name == "Waves") return 252;
     if (Name == "Angle" || Name == "Rot") return 12;
     if (Name == "SinMagicParams" || Name == "SinMagicParams2") return 64;
+    // A curve's points (X and Y of each) and a text's font style set.
+    if (Name == "Points") return Announced.at("Count") * 8;
+    if (Name == "FontStyles") return 1;
     if (Name == "Value") {
       const int64_t Type = Announced.at("Type") & 0xFF;
       if (Type == 4 || Type == 16) return 8;
