@@ -16,15 +16,15 @@ std::vector<TSequenceMaker> DemoWaveMakers() {
         C.Name = "Sternenblume";
         C.ParticleCount = 720;
         C.RenderMode = rmDrawStars;
-        C.Speed = 0.04f;
-        // Radius 90 with five petals of 30 whose size breathes with the phase.
-        C.Waves.At(0, waX) = {90, {90, 0, 0}, {1, 0, 0}};
-        C.Waves.At(0, waY) = {0, {90, 0, 0}, {1, 0, 0}};
-        C.Waves.At(1, waX) = {90, {30, 15, 40}, {5, 0, 0}};
-        C.Waves.At(1, waY) = {0, {30, 15, 40}, {5, 0, 0}};
-        C.Waves.At(0, waZ) = {0, {40, 0, 0}, {3, 1, 25}};
+        C.Speed = 0.01f;
+        // Radius 60 (of 256) with five petals of 20 whose size breathes with the phase.
+        C.Waves.At(0, waX) = {90, {60, 0, 0}, {1, 0, 0}};
+        C.Waves.At(0, waY) = {0, {60, 0, 0}, {1, 0, 0}};
+        C.Waves.At(1, waX) = {90, {20, 10, 40}, {5, 0, 0}};
+        C.Waves.At(1, waY) = {0, {20, 10, 40}, {5, 0, 0}};
+        C.Waves.At(0, waZ) = {0, {25, 0, 0}, {3, 1, 25}};
         C.Angle = {20, 0, 0};
-        C.Rot = {0.4f, 0.9f, 0.6f};
+        C.Rot = {0.08f, 0.15f, 0.1f};  // degrees per frame
         C.BaseRed = 128;
         C.AmpRed = 127;
         C.FreqRed = 2;
