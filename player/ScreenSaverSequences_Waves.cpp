@@ -61,9 +61,11 @@ void TPSSSWaveSequence::StartRun(const TDIBRaster& R) {
   FWorkCfg->Assign(FWaveCfg.get());
   const float OldWidth = float(FWorkCfg->Width);
   const float OldHeight = float(FWorkCfg->Height);
-  // The control's size as a window, not its raster's.
-  FWorkCfg->Width = FAnimationControl->width();
-  FWorkCfg->Height = FAnimationControl->height();
+  // Fitted to the raster the figure is drawn into, which the control stretches over its
+  // window. The window's own size would shrink the figure in the small preview and enlarge it
+  // when the display keeps a resolution other than the project's.
+  FWorkCfg->Width = R.Width;
+  FWorkCfg->Height = R.Height;
   FWorkCfg->ScaleToRaster(OldWidth, OldHeight);
   FWaves->ApplyConfig(*FWorkCfg);
 

@@ -2,7 +2,7 @@
 // The particle-wave sequence: a wave figure in a small 3-D world drawn over the previous
 // frames, which are distorted by a translation map, smoothed and faded (motion blur) every
 // frame. Its settings are one stored configuration; at the first frame of a run a working copy
-// is fitted to the control's size and applied.
+// is fitted to the size of the control's raster and applied.
 
 #include <memory>
 
@@ -37,7 +37,7 @@ public:
 
   // The stored settings; change them before the sequence is cloned.
   TWaveConfig* WaveCfg() const { return FWaveCfg.get(); }
-  // The working copy of the current run, fitted to the control.
+  // The working copy of the current run, fitted to the control's raster.
   TWaveConfig* WorkCfg() const { return FWorkCfg.get(); }
   TParticleWaves* Waves() const { return FWaves.get(); }
   TWorld3d* World() const { return FWorld.get(); }

@@ -1,7 +1,7 @@
 // The particle-wave sequence in the animation control: the world of a run, the working copy
-// fitted to the control at the first frame, the translation map of each style, the order of
-// map, smoothing, fade and particles, phase continuation, the stored record, and the demo's
-// wave read back from a demo saver and played.
+// fitted to the control's raster at the first frame, the translation map of each style, the
+// order of map, smoothing, fade and particles, phase continuation, the stored record, and the
+// demo's wave read back from a demo saver and played.
 
 #include <cfenv>
 #include <functional>
@@ -131,7 +131,7 @@ TEST_F(Waves, FocalDistanceOfOtherResolutions) {
   EXPECT_EQ(Clone->World()->Center.Y, 384);
 }
 
-TEST_F(Waves, FirstFrameFitsAWorkingCopyToTheControl) {
+TEST_F(Waves, FirstFrameFitsAWorkingCopyToTheRaster) {
   Play([](TPSSSWaveSequence& S) {
     TWaveConfig& C = *S.WaveCfg();
     C.Waves.At(0, waZ).AmpOsc = {100, 20, 0};
@@ -160,14 +160,20 @@ TEST_F(Waves, FirstFrameFitsAWorkingCopyToTheControl) {
   EXPECT_EQ(Clone->WorkCfg()->Waves.At(0, waX).AmpOsc.Offset, 512.0f);
 }
 
-TEST_F(Waves, FittingTakesTheControlsWindowSizeNotTheRasters) {
-  Play(nullptr, sr640x480, 320, 120);
+TEST_F(Waves, FittingTakesTheRastersSizeWhateverTheWindow) {
+  // A preview-sized window showing a 640 x 480 raster: the figure keeps its place in the
+  // picture, which the control stretches over the window.
+  Play(nullptr, sr640x480, 160, 120);
   StepAt(*Control, Now + 20);
-  EXPECT_EQ(Clone->WorkCfg()->Width, 320);
-  EXPECT_EQ(Clone->WorkCfg()->Height, 120);
-  EXPECT_EQ(Clone->WorkCfg()->Waves.At(0, waX).AmpOsc.Offset, 160.0f);
-  EXPECT_EQ(Clone->WorkCfg()->Waves.At(0, waY).AmpOsc.Offset, 60.0f);
-  // The map has the raster's size all the same.
+  EXPECT_EQ(Clone->WorkCfg()->Width, 640);
+  EXPECT_EQ(Clone->WorkCfg()->Height, 480);
+  EXPECT_EQ(Clone->WorkCfg()->Waves.At(0, waX).AmpOsc.Offset, 320.0f);
+  EXPECT_EQ(Clone->WorkCfg()->Waves.At(0, waY).AmpOsc.Offset, 240.0f);
+  // A window larger than the raster (the display kept its own resolution) changes nothing.
+  Play(nullptr, sr640x480, 1024, 768);
+  StepAt(*Control, Now + 20);
+  EXPECT_EQ(Clone->WorkCfg()->Width, 640);
+  EXPECT_EQ(Clone->WorkCfg()->Waves.At(0, waX).AmpOsc.Offset, 320.0f);
   EXPECT_EQ(Clone->Map()->EntryCount(), 640u * 480u);
 }
 
@@ -356,7 +362,8 @@ TEST_F(Waves, FramesChangeAsTheFigureTurns) {
     C.Rot = {3, 5, 0};
     C.Waves.At(1, waZ).AmpOsc = {60, 0, 0};
     C.Waves.At(1, waZ).FreqOsc = {3, 0, 0};
-  }, sr640x480, 320, 240);  // fitted to half the raster, the figure stays inside it
+    C.Width = C.Height = 512;  // so the figure fits the raster with room to turn
+  });
   std::vector<std::vector<uint32_t>> Frames;
   for (int I = 0; I < 4; ++I) {
     StepAt(*Control, Now + 20);
