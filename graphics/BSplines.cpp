@@ -115,7 +115,9 @@ void TBSpline::BasisRow(int32_t I, int32_t Span, int32_t K, double U, std::vecto
   if (size_t(LastKnot) >= FKnots.size()) throw ERangeError(SRangeError);
   const int32_t* T = FKnots.data();
 
-  std::vector<double> V(static_cast<size_t>(M));
+  // Out is the working row: order 1 over M functions, shrinking by one with every order.
+  std::vector<double>& V = Out;
+  V.resize(static_cast<size_t>(M));
   for (int32_t J = 0; J < M; ++J) V[size_t(J)] = (T[I + J] <= U && U < T[I + J + 1]) ? 1.0 : 0.0;
   // Order by order, N(i, k) from N(i, k - 1) and N(i + 1, k - 1), in place.
   for (int32_t Ord = 2; Ord <= K; ++Ord) {
@@ -138,7 +140,7 @@ void TBSpline::BasisRow(int32_t I, int32_t Span, int32_t K, double U, std::vecto
       V[size_t(J)] = R;
     }
   }
-  Out.assign(V.begin(), V.begin() + Span);
+  V.resize(static_cast<size_t>(Span));
 }
 
 double TBSpline::Basis(int32_t I, int32_t K, double U) {
@@ -181,7 +183,7 @@ TPoint TBSpline::GetPoint(double T, double TMax) {
   const int32_t S = int32_t(SpanEnd - Knots) - 1;
   if (S < K - 1 || S > N - 1) return Result;
 
-  std::vector<double> B;
+  std::vector<double>& B = FBasis;
   BasisRow(S - K + 1, K, K, U, B);
   for (int32_t J = 0; J < K; ++J) {
     const TPoint& P = FPoints[size_t(S - K + 1 + J)];

@@ -82,6 +82,7 @@ private:
 
   std::vector<TPoint> FPoints;   // FCapacity entries
   std::vector<int32_t> FKnots;   // Count + evaluated order entries once computed
+  std::vector<double> FBasis;    // working row of GetPoint, kept to spare an allocation per frame
   int32_t FCapacity = 0;
   int32_t FCount = 0;
   int32_t FDegree = 3;
