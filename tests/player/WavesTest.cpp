@@ -3,6 +3,7 @@
 // order of map, smoothing, fade and particles, phase continuation, the stored record, and the
 // demo's wave read back from a demo saver and played.
 
+#include <algorithm>
 #include <cfenv>
 #include <functional>
 #include <memory>
