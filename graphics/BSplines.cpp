@@ -256,3 +256,16 @@ void TBSpline::WriteInnerProperties(TPropertyBag& Bag) {
 }
 
 void RegisterBSplinesClasses() { RegisterReflectiveClass<TBSpline>(); }
+
+TPoint BSplineEndPoint(const TBSpline& Path, bool Last) {
+  if (Path.Count() == 0) return Point(0, 0);
+  return Path.Points(Last ? Path.Count() - 1 : 0);
+}
+
+void SetBSplineEndCoordinate(TBSpline& Path, bool Last, bool Y, int32_t Value) {
+  if (Path.Count() == 0) return;
+  const int32_t I = Last ? Path.Count() - 1 : 0;
+  TPoint P = Path.Points(I);
+  (Y ? P.Y : P.X) = Value;
+  Path.SetPoints(I, P);
+}

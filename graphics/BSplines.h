@@ -91,3 +91,9 @@ private:
 
 // Registers TBSpline.
 void RegisterBSplinesClasses();
+
+// The first (or last) point of a path; (0, 0) for a path without points.
+TPoint BSplineEndPoint(const TBSpline& Path, bool Last);
+// Changes one coordinate (X, or Y when Y is set) of the first or last point; nothing on a path
+// without points.
+void SetBSplineEndCoordinate(TBSpline& Path, bool Last, bool Y, int32_t Value);

@@ -11,23 +11,6 @@
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 
-namespace {
-// Leaves the block also when reading inside it fails; the first failure is the one reported.
-template <class F>
-void InsideBlock(TPropertyBag& Bag, F&& Body) {
-  try {
-    Body();
-  } catch (...) {
-    try {
-      Bag.EndBlockRead();
-    } catch (...) {
-    }
-    throw;
-  }
-  Bag.EndBlockRead();
-}
-}  // namespace
-
 RIZ_PUBLISHED(TEmbeddedFont) { D.String("Name", &TEmbeddedFont::Name); }
 
 TEmbeddedFont::~TEmbeddedFont() {
@@ -41,7 +24,7 @@ void TEmbeddedFont::ReadInnerProperties(TPropertyBag& Bag) {
   inherited::ReadInnerProperties(Bag);
   IsEmbedded = false;
   Bag.BeginBlockRead("EmbeddedFontData");
-  InsideBlock(Bag, [&] {
+  InsideReadBlock(Bag, [&] {
     IsEmbedded = (Bag.ReadInteger("IsEmbedded") & 0xFF) != 0;
     if (!IsEmbedded) return;
     const int32_t Size = Bag.ReadInteger("DataSize");

@@ -34,22 +34,6 @@ private:
   TReflectivePersistent* FSaved;
 };
 
-// Runs Body inside an entered block and leaves the block also when Body fails; a failure of
-// leaving it then gives way to the first failure.
-template <class F>
-void InsideReadBlock(TPropertyBag& Bag, F&& Body) {
-  try {
-    Body();
-  } catch (...) {
-    try {
-      Bag.EndBlockRead();
-    } catch (...) {
-    }
-    throw;
-  }
-  Bag.EndBlockRead();
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------

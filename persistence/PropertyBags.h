@@ -253,3 +253,19 @@ private:
   std::unique_ptr<TRegistry> FRegistry;
   std::vector<TRPBContext> FContexts;  // the bottom one is the bag's own key
 };
+
+// Runs Body inside a block already entered for reading and leaves the block also when Body
+// fails; a failure of leaving it then gives way to the first failure.
+template <class F>
+void InsideReadBlock(TPropertyBag& Bag, F&& Body) {
+  try {
+    Body();
+  } catch (...) {
+    try {
+      Bag.EndBlockRead();
+    } catch (...) {
+    }
+    throw;
+  }
+  Bag.EndBlockRead();
+}

@@ -25,29 +25,14 @@ TLogoSequence::~TLogoSequence() = default;
 
 void TLogoSequence::SetFlightPath(const TBSpline* Value) { FFlightPath->Assign(Value); }
 
-namespace {
-TPoint EndPoint(const TBSpline& Path, bool Last) {
-  if (Path.Count() == 0) return Point(0, 0);
-  return Path.Points(Last ? Path.Count() - 1 : 0);
-}
-
-void SetEndCoordinate(TBSpline& Path, bool Last, bool Y, int32_t Value) {
-  if (Path.Count() == 0) return;
-  const int32_t I = Last ? Path.Count() - 1 : 0;
-  TPoint P = Path.Points(I);
-  (Y ? P.Y : P.X) = Value;
-  Path.SetPoints(I, P);
-}
-}  // namespace
-
-int32_t TLogoSequence::StartX() const { return EndPoint(*FFlightPath, false).X; }
-int32_t TLogoSequence::StartY() const { return EndPoint(*FFlightPath, false).Y; }
-int32_t TLogoSequence::EndX() const { return EndPoint(*FFlightPath, true).X; }
-int32_t TLogoSequence::EndY() const { return EndPoint(*FFlightPath, true).Y; }
-void TLogoSequence::SetStartX(int32_t Value) { SetEndCoordinate(*FFlightPath, false, false, Value); }
-void TLogoSequence::SetStartY(int32_t Value) { SetEndCoordinate(*FFlightPath, false, true, Value); }
-void TLogoSequence::SetEndX(int32_t Value) { SetEndCoordinate(*FFlightPath, true, false, Value); }
-void TLogoSequence::SetEndY(int32_t Value) { SetEndCoordinate(*FFlightPath, true, true, Value); }
+int32_t TLogoSequence::StartX() const { return BSplineEndPoint(*FFlightPath, false).X; }
+int32_t TLogoSequence::StartY() const { return BSplineEndPoint(*FFlightPath, false).Y; }
+int32_t TLogoSequence::EndX() const { return BSplineEndPoint(*FFlightPath, true).X; }
+int32_t TLogoSequence::EndY() const { return BSplineEndPoint(*FFlightPath, true).Y; }
+void TLogoSequence::SetStartX(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, false, false, Value); }
+void TLogoSequence::SetStartY(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, false, true, Value); }
+void TLogoSequence::SetEndX(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, true, false, Value); }
+void TLogoSequence::SetEndY(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, true, true, Value); }
 
 bool TLogoSequence::Blended() const { return ClampToRange(Transparency, 0, 100) > 0 || FadeIn; }
 

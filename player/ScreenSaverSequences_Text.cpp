@@ -15,18 +15,6 @@ constexpr uint32_t TextFlags = plat::DT_NOPREFIX | plat::DT_NOCLIP;
 // The four style bits a stored style byte can carry.
 constexpr uint8_t StyleMask = 0x0F;
 
-TPoint EndPoint(const TBSpline& Path, bool Last) {
-  if (Path.Count() == 0) return Point(0, 0);
-  return Path.Points(Last ? Path.Count() - 1 : 0);
-}
-
-void SetEndCoordinate(TBSpline& Path, bool Last, bool Y, int32_t Value) {
-  if (Path.Count() == 0) return;
-  const int32_t I = Last ? Path.Count() - 1 : 0;
-  TPoint P = Path.Points(I);
-  (Y ? P.Y : P.X) = Value;
-  Path.SetPoints(I, P);
-}
 
 }  // namespace
 
@@ -219,14 +207,14 @@ TFlyingTextSequence::~TFlyingTextSequence() = default;
 
 void TFlyingTextSequence::SetFlightPath(const TBSpline* Value) { FFlightPath->Assign(Value); }
 
-int32_t TFlyingTextSequence::StartX() const { return EndPoint(*FFlightPath, false).X; }
-int32_t TFlyingTextSequence::StartY() const { return EndPoint(*FFlightPath, false).Y; }
-int32_t TFlyingTextSequence::EndX() const { return EndPoint(*FFlightPath, true).X; }
-int32_t TFlyingTextSequence::EndY() const { return EndPoint(*FFlightPath, true).Y; }
-void TFlyingTextSequence::SetStartX(int32_t Value) { SetEndCoordinate(*FFlightPath, false, false, Value); }
-void TFlyingTextSequence::SetStartY(int32_t Value) { SetEndCoordinate(*FFlightPath, false, true, Value); }
-void TFlyingTextSequence::SetEndX(int32_t Value) { SetEndCoordinate(*FFlightPath, true, false, Value); }
-void TFlyingTextSequence::SetEndY(int32_t Value) { SetEndCoordinate(*FFlightPath, true, true, Value); }
+int32_t TFlyingTextSequence::StartX() const { return BSplineEndPoint(*FFlightPath, false).X; }
+int32_t TFlyingTextSequence::StartY() const { return BSplineEndPoint(*FFlightPath, false).Y; }
+int32_t TFlyingTextSequence::EndX() const { return BSplineEndPoint(*FFlightPath, true).X; }
+int32_t TFlyingTextSequence::EndY() const { return BSplineEndPoint(*FFlightPath, true).Y; }
+void TFlyingTextSequence::SetStartX(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, false, false, Value); }
+void TFlyingTextSequence::SetStartY(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, false, true, Value); }
+void TFlyingTextSequence::SetEndX(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, true, false, Value); }
+void TFlyingTextSequence::SetEndY(int32_t Value) { SetBSplineEndCoordinate(*FFlightPath, true, true, Value); }
 
 int32_t TFlyingTextSequence::ScaledFontHeight(int32_t Percent) const {
   // Wide, so that an extreme stored percent gives a huge font rather than an error per frame.
