@@ -3,6 +3,8 @@
 // and user-properties frames, and the dialog reading a saver and storing this user's options.
 #include <gtest/gtest.h>
 
+#include "tests/support/XvfbRun.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -601,68 +603,9 @@ TEST(ConfigurationDialog, DamagedStoredOptionsAreReportedAndReplacedOnClose) {
 
 namespace {
 
-constexpr const char* InnerFlag = "RIZUDER_UNDER_XVFB";
 constexpr const char* DialogTitle = "Bildschirmschoner-Einstellungen";
-
-std::string FindProgram(const char* Name) {
-  for (const char* Dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
-    if (access((std::string(Dir) + Name).c_str(), X_OK) == 0) return std::string(Dir) + Name;
-  return {};
-}
-
-bool WaitFor(const std::function<bool()>& Cond, int Ms) {
-  QElapsedTimer T;
-  T.start();
-  while (!Cond()) {
-    if (T.elapsed() > Ms) return false;
-    QThread::msleep(25);
-  }
-  return true;
-}
-
-enum class TWhere { Inside, Done, Skip };
-
-TWhere RunUnderXvfb(std::string& SkipWhy) {
-  if (std::getenv(InnerFlag)) return TWhere::Inside;
-  const std::string XvfbRun = FindProgram("xvfb-run");
-  if (XvfbRun.empty() || FindProgram("xdotool").empty()) {
-    SkipWhy = "xvfb-run or xdotool is not installed";
-    return TWhere::Skip;
-  }
-  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const QString Filter = QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
-  QProcess P;
-  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-  Env.insert(InnerFlag, "1");
-  Env.insert("QT_QPA_PLATFORM", "offscreen");
-  P.setProcessEnvironment(Env);
-  P.setProcessChannelMode(QProcess::MergedChannels);
-  const QString Start = QString::number(100 + (getpid() % 5000));
-  P.start(QString::fromStdString(XvfbRun),
-          {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp",
-           QString::fromStdString("/proc/" + std::to_string(getpid()) + "/exe"), Filter});
-  const bool Finished = P.waitForFinished(90000);
-  const QByteArray Out = P.readAll();
-  EXPECT_TRUE(Finished) << Out.toStdString();
-  EXPECT_EQ(P.exitCode(), 0) << Out.toStdString();
-  EXPECT_TRUE(Out.contains("[  PASSED  ] 1 test.") || Out.contains("[  SKIPPED ]"))
-      << "the test did not run under the X server:\n" << Out.toStdString();
-  if (Out.contains("[  SKIPPED ]")) {
-    SkipWhy = "skipped inside the X server";
-    return TWhere::Skip;
-  }
-  return TWhere::Done;
-}
-
-#define UNDER_XVFB()                              \
-  do {                                            \
-    std::string SkipWhy;                          \
-    switch (RunUnderXvfb(SkipWhy)) {              \
-      case TWhere::Inside: break;                 \
-      case TWhere::Done: return;                  \
-      case TWhere::Skip: GTEST_SKIP() << SkipWhy; \
-    }                                             \
-  } while (0)
+using testsupport::FindProgram;
+using testsupport::WaitFor;
 
 QString Xdotool(const QStringList& Args) {
   QProcess X;

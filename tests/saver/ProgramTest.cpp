@@ -6,6 +6,9 @@
 #include <QThread>
 
 #include "tests/support/TestEnv.h"
+#include "tests/support/XvfbRun.h"
+
+using testsupport::WaitFor;
 
 namespace {
 QString Program(const char* Relative) { return QString::fromStdString(testsupport::BuildPath(Relative)); }
@@ -15,15 +18,6 @@ int CountLines(const std::string& Path) {
   return static_cast<int>(std::count(S.begin(), S.end(), '\n'));
 }
 
-bool WaitFor(const std::function<bool()>& Cond, int Ms) {
-  QElapsedTimer T;
-  T.start();
-  while (!Cond()) {
-    if (T.elapsed() > Ms) return false;
-    QThread::msleep(20);
-  }
-  return true;
-}
 }  // namespace
 
 TEST(RizuderProgram, ModeLEndsAtOnce) {

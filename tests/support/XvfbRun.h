@@ -1,0 +1,38 @@
+#pragma once
+// Whole-program tests that need an X server: the test runs itself again under xvfb-run and
+// reports that run's outcome; inside the server it does the work.
+//
+//   TEST(ShowProgram, Something) {
+//     UNDER_XVFB();
+//     ... runs under the X server ...
+//   }
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace testsupport {
+
+// The full path of an installed program, or "" when it is not installed.
+std::string FindProgram(const char* Name);
+// Polls Cond every 25 ms (without processing events) until it holds or Ms have passed.
+bool WaitFor(const std::function<bool()>& Cond, int Ms);
+
+enum class TWhere { Inside, Done, Skip };
+// Outside the server: runs this very test again under xvfb-run (screen 800x600x24) and
+// checks its outcome (Done), or says why it cannot (Skip: xvfb-run or xdotool missing).
+// Inside: the caller does the work.
+TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = 90000);
+
+}  // namespace testsupport
+
+#define UNDER_XVFB()                                                  \
+  do {                                                                \
+    std::string SkipWhy_;                                             \
+    switch (::testsupport::RunUnderXvfb(SkipWhy_)) {                  \
+      case ::testsupport::TWhere::Inside: break;                      \
+      case ::testsupport::TWhere::Done: return;                       \
+      case ::testsupport::TWhere::Skip: GTEST_SKIP() << SkipWhy_;     \
+    }                                                                 \
+  } while (0)
