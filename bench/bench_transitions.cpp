@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/PlayerBench.h"
+
 #include <QApplication>
 
 #include <cstdint>
@@ -98,15 +100,4 @@ BENCHMARK(BM_TileStep)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication App(argc, argv);
-  RegisterModelClasses();
-  RegisterScreenSaverSequencesClasses();
-  plat::SetTickHook([] { return GNow; });
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunPlayerBenchmarks(argc, argv, GNow); }

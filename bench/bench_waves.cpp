@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/PlayerBench.h"
+
 #include <QApplication>
 
 #include <cfenv>
@@ -80,17 +82,4 @@ BENCHMARK(BM_FigureOnly)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication App(argc, argv);
-  // The programs' floating-point mode.
-  std::fesetround(FE_TOWARDZERO);
-  RegisterModelClasses();
-  RegisterScreenSaverSequencesClasses();
-  plat::SetTickHook([] { return GNow; });
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunPlayerBenchmarks(argc, argv, GNow); }
