@@ -68,6 +68,7 @@ void TParticleWaves::Move() {
 }
 
 void TParticleWaves::ApplyConfig(const TWaveConfig& Config) {
+  if (Config.ParticleCount > MaxConfiguredParticles) throw ERangeError(SRangeError);
   SetCount(Config.ParticleCount);
   SetRenderMode(Config.RenderMode);
   Waves = Config.Waves;

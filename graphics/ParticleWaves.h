@@ -14,8 +14,13 @@ public:
   // degrees around the figure.
   void Move() override;
   // SetCount(ParticleCount), SetRenderMode(RenderMode), the waves, speed, phase and the twelve
-  // colour values copied; Rotation := Angle; AngularVelocity := Rot.
+  // colour values copied; Rotation := Angle; AngularVelocity := Rot. A stored count above
+  // MaxConfiguredParticles raises the range error before anything is allocated.
   void ApplyConfig(const TWaveConfig& Config);
+
+  // A configuration comes from a screen-saver file: its count must not make a few bytes of file
+  // claim gigabytes of buffers (36 bytes a particle).
+  static constexpr int32_t MaxConfiguredParticles = 1 << 20;
 
   TWaveTable Waves;
   float Speed = 0;

@@ -337,6 +337,15 @@ TEST_F(ParticleWavesTest, LaterWavesAddAndASilentFirstWaveClearsItsAxis) {
   for (int I = 0; I < 8; ++I) EXPECT_EQ(P.Vertices[I].z, 0.0f);
 }
 
+TEST_F(ParticleWavesTest, AHugeStoredCountIsRefusedBeforeAllocating) {
+  TWaveConfig C;
+  TParticleWaves P;
+  C.ParticleCount = TParticleWaves::MaxConfiguredParticles;
+  EXPECT_NO_THROW(P.ApplyConfig(C));
+  C.ParticleCount = 0x1FFFFFF;
+  EXPECT_THROW(P.ApplyConfig(C), ERangeError);
+}
+
 TEST_F(ParticleWavesTest, AmplitudeAndFrequencyOscillateWithThePhase) {
   TWaveConfig C;
   C.ParticleCount = 4;
