@@ -9,6 +9,12 @@ licence_steps=$2
 title="Bildschirmschoner Installation"
 export QT_QPA_PLATFORM=xcb
 
+# The server may still be settling under load: wait until it takes connections.
+for _ in $(seq 100); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.05
+done
+
 "$setup" &
 pid=$!
 
