@@ -71,31 +71,29 @@ uint8_t* TPropertyBag::Buffer() {
 // ---------------------------------------------------------------------------------------------
 // Typed values
 
-int32_t TPropertyBag::ReadInteger(const std::string& Name) {
-  int32_t V = 0;
-  ReadBinaryValue(Name, &V, sizeof V);
+namespace {
+// A value the bag does not deliver reads as 0.
+template <class T>
+T ReadTyped(TPropertyBag& Bag, const std::string& Name) {
+  T V = 0;
+  Bag.ReadBinaryValue(Name, &V, sizeof V);
   return V;
 }
+}  // namespace
+
+int32_t TPropertyBag::ReadInteger(const std::string& Name) { return ReadTyped<int32_t>(*this, Name); }
 
 void TPropertyBag::WriteInteger(const std::string& Name, int32_t Value) {
   WriteBinaryValue(Name, &Value, sizeof Value);
 }
 
-int64_t TPropertyBag::ReadInt64(const std::string& Name) {
-  int64_t V = 0;
-  ReadBinaryValue(Name, &V, sizeof V);
-  return V;
-}
+int64_t TPropertyBag::ReadInt64(const std::string& Name) { return ReadTyped<int64_t>(*this, Name); }
 
 void TPropertyBag::WriteInt64(const std::string& Name, int64_t Value) {
   WriteBinaryValue(Name, &Value, sizeof Value);
 }
 
-double TPropertyBag::ReadFloat(const std::string& Name) {
-  double V = 0;
-  ReadBinaryValue(Name, &V, sizeof V);
-  return V;
-}
+double TPropertyBag::ReadFloat(const std::string& Name) { return ReadTyped<double>(*this, Name); }
 
 void TPropertyBag::WriteFloat(const std::string& Name, double Value) {
   WriteBinaryValue(Name, &Value, sizeof Value);

@@ -301,9 +301,9 @@ void MakeScreenSaverFile(const std::string& Host, const std::string& Out, const 
   const std::string Part = Out + ".part";
   try {
     fs::copy_file(Host, Part, fs::copy_options::overwrite_existing);
-    const std::unique_ptr<TScreenSaverInfo> Info = MakeDemoInfo(Options);
+    // The leading record is the project's own description, so both carry the same moment.
     const std::unique_ptr<TScreenSaverProject> Project = MakeDemoProject(Options);
-    AppendScreenSaver(Part, *Info, *Project);
+    AppendScreenSaver(Part, *Project->RizuderInfo(), *Project);
     if (::chmod(Part.c_str(), 0755) != 0) throw EOSError("chmod " + Part + " : " + std::strerror(errno), errno);
     fs::rename(Part, Out);
   } catch (...) {

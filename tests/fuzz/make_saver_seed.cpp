@@ -40,11 +40,10 @@ int main(int argc, char** argv) {
       O.WithDemoSequences = false;
       O.ExtraSequences = {All[K]};
     }
-    auto Info = demosaver::MakeDemoInfo(O);
     auto Project = demosaver::MakeDemoProject(O);
     TFileStream F(std::string(argv[1]) + "/seed" + std::to_string(K), fmCreate);
     TStreamPropertyBag Bag(F);
-    Bag.WriteObject(Info.get());
+    Bag.WriteObject(Project->RizuderInfo());
     Bag.WriteObject(Project.get());
   }
   return 0;
