@@ -9,7 +9,8 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-xserver-utils x11-utils xserver-xephyr
   fonts-dejavu-core fonts-liberation libgl1-mesa-dri
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  timgm6mb-soundfont
   clang libclang-rt-14-dev
 )
 
