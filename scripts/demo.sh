@@ -58,7 +58,9 @@ TMPDIR="$RUNTMP" xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
 
 if [ -s "$SHOT" ]; then
   echo "Screenshot of the show: $SHOT"
-  [ -s "$PROMPT" ] && echo "Screenshot of the web-link prompt after the key: $PROMPT"
+  if [ -s "$PROMPT" ]; then
+    echo "Screenshot of the web-link prompt after the key: $PROMPT"
+  fi
 else
   echo "No screenshot was saved." >&2
   exit 1
