@@ -29,6 +29,9 @@ TfrmBaseInstallStep::TfrmBaseInstallStep(QWidget* Parent) : TForm(Parent) {
   pnlTitle->setAlignment(Qt::AlignCenter);
   pnlTitle->setFrameShape(QFrame::Panel);
   pnlTitle->setFrameShadow(QFrame::Raised);
+  // A panel is opaque in the button-face colour: what lies beneath it stays hidden.
+  pnlTitle->setBackgroundRole(QPalette::Button);
+  pnlTitle->setAutoFillBackground(true);
 
   txtDescription = new QPlainTextEdit(this);
   txtDescription->setObjectName("txtDescription");

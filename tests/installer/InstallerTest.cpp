@@ -14,6 +14,7 @@
 #include "installer/InstallerEntry.h"
 #include "installer/formBaseInstallStep.h"
 #include "installer/formInstallSaver.h"
+#include "installer/formInstallationFinished.h"
 #include "installer/formInstaller.h"
 #include "installer/formLicense.h"
 #include "model/ScreenSaverModel.h"
@@ -299,6 +300,18 @@ TEST(InstallerBackdrop, DateUsesTheLocaleShortMonth) {
   EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::German, QLocale::Germany)), "09.Dez.2025");
   EXPECT_EQ(FormatInstallDate(EncodeDateTime(2026, 3, 1, 0, 0, 0, 0), QLocale(QLocale::German)), "01.Mär.2026");
   EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::English, QLocale::UnitedStates)), "09.Dec.2025");
+}
+
+TEST(InstallerSteps, FinishedLabelLiesBehindTheTitlePanel) {
+  auto Step = CreateForm<TfrmInstallationFinished>();
+  Step->SetTitle("Installation erfolgreich beendet");
+  Step->show();
+  const QRect Area = Step->Label1->geometry();
+  ASSERT_TRUE(Step->pnlTitle->geometry().contains(Area));
+  const QImage WithLabel = Step->grab(Area).toImage();
+  Step->Label1->hide();
+  EXPECT_EQ(WithLabel, Step->grab(Area).toImage()) << "the word shows through the title panel";
+  Step->close();
 }
 
 // ---------------------------------------------------------------------------------------------
