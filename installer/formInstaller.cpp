@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QScreen>
 
+#include <algorithm>
 #include <vector>
 
 #include "installer/formInstallSaver.h"
@@ -104,9 +105,10 @@ QPixmap DrawIcon() {
   return P;
 }
 
+// The name is followed by ".scr", so without a separator even ".." names a file in the
+// directory; a NUL would end the name early.
 bool NameIsSafe(const std::string& Name) {
-  if (Name.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return false;
-  return Name.find("..") == std::string::npos;
+  return Name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 }  // namespace
 
@@ -267,9 +269,13 @@ void TfrmInstaller::tmrStartTimer() {
 void TfrmInstaller::InstallSaverFile() {
   const std::string& Name = FScreenSaverInfo->RizuderName;
   // The name becomes a file name in the screen-saver directory and must not lead out of it.
-  if (!NameIsSafe(Name))
-    throw Exception("Der Name des Bildschirmschoners \"" + Name +
+  if (!NameIsSafe(Name)) {
+    // The message travels as C text: a NUL in it would cut it short.
+    std::string Shown = Name;
+    std::replace(Shown.begin(), Shown.end(), '\0', '?');
+    throw Exception("Der Name des Bildschirmschoners \"" + Shown +
                     "\" ist als Dateiname nicht zulässig. Es wurde nichts installiert.");
+  }
   std::string Directory = GetSystemDirectory();
   if (Directory.empty() || Directory.back() != '/') Directory += "/";
   const std::string Path = Directory + Name + ".scr";

@@ -247,9 +247,18 @@ TEST(InstallerWizard, MakeActiveUntickedWritesWithoutActivating) {
   EXPECT_EQ(ActiveSaver(), "");
 }
 
-TEST(InstallerWizard, NameLeadingOutOfTheDirectoryIsRefused) {
-  MakeInstaller("../../evil", "");
-  WizardDriver D({Next, Next, Next});
+TEST(InstallerWizard, NameIsRefusedOnlyForASeparatorOrNul) {
+  struct Case {
+    std::string Name;
+    std::string Shown;  // the name as the refusal shows it; empty: the name installs
+  };
+  const Case Cases[] = {
+      {"Sterne... Nacht", ""},
+      {"..", ""},
+      {"../../evil", "../../evil"},
+      {"..\\evil", "..\\evil"},
+      {std::string("gut\0/../evil", 12), "gut?/../evil"},
+  };
   // The backdrop stays after a failed installation and closes on a key.
   QTimer Poll;
   QObject::connect(&Poll, &QTimer::timeout, [] {
@@ -260,11 +269,23 @@ TEST(InstallerWizard, NameLeadingOutOfTheDirectoryIsRefused) {
       }
   });
   Poll.start(20);
-  EXPECT_EQ(RunInstaller(D), 0);
-  ASSERT_EQ(MessageBoxes().size(), 1u);
-  EXPECT_NE(MessageBoxes()[0].Text.find("nicht zulässig"), std::string::npos);
+  size_t Refusals = 0;
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Shown.empty() ? C.Name : C.Shown);
+    MakeInstaller(C.Name, "");
+    WizardDriver D(C.Shown.empty() ? std::deque<WizardDriver::Action>{Next, Next, Next, Next}
+                                   : std::deque<WizardDriver::Action>{Next, Next, Next});
+    EXPECT_EQ(RunInstaller(D), 0);
+    if (C.Shown.empty()) {
+      EXPECT_EQ(ReadFileBytes(InstalledPath(C.Name)), KCarried);
+      continue;
+    }
+    ASSERT_EQ(MessageBoxes().size(), ++Refusals);
+    EXPECT_EQ(MessageBoxes().back().Text, "Der Name des Bildschirmschoners \"" + C.Shown +
+                                              "\" ist als Dateiname nicht zulässig. Es wurde nichts installiert.");
+  }
   EXPECT_EQ(testsupport::ListDir(testsupport::TestDir() + "/data/Zerozezu/ScreenSavers"),
-            std::vector<std::string>{});
+            (std::vector<std::string>{"...scr", "Sterne... Nacht.scr"}));
   EXPECT_FALSE(Exists(testsupport::TestDir() + "/data/evil.scr"));
 }
 
