@@ -114,7 +114,7 @@ bool NameIsSafe(const std::string& Name) {
 
 std::string FormatInstallDate(double DateTime, const QLocale& Locale) {
   int Y, M, D;
-  DecodeDate(DateTime, Y, M, D);
+  if (!TryDecodeDate(DateTime, Y, M, D)) return {};
   QString Month = Locale.standaloneMonthName(M, QLocale::ShortFormat);
   while (Month.endsWith('.')) Month.chop(1);
   return QString("%1.%2.%3").arg(D, 2, 10, QChar('0')).arg(Month).arg(Y, 4, 10, QChar('0')).toStdString();

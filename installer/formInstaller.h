@@ -58,7 +58,8 @@ private:
   void PlaceBottomControls();
 };
 
-// "dd.mmm.yyyy" with the short month name of the user's locale, e.g. "09.Dez.2025".
+// "dd.mmm.yyyy" with the short month name of the user's locale, e.g. "09.Dez.2025"; empty for
+// a value that is no calendar date.
 std::string FormatInstallDate(double DateTime, const QLocale& Locale = QLocale::system());
 // The message of an unreadable screen-saver file.
 extern const char* const SaverDataUnreadable;

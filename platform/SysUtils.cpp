@@ -352,9 +352,13 @@ TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour, int Minute, int
   return static_cast<double>(Days) + Frac;
 }
 
-void DecodeDate(TDateTime D, int& Year, int& Month, int& Day) {
+bool TryDecodeDate(TDateTime D, int& Year, int& Month, int& Day) {
   // The date part is the whole days toward zero; a negative fraction is a time of that day.
-  long long Z = static_cast<long long>(std::trunc(D)) + KDelphiEpoch + 719468;
+  const double Days = std::trunc(D);
+  // 1 January 1 and 31 December 9999; the test also keeps NaN and huge values away from the
+  // integer conversion below.
+  if (!(Days >= -693593.0 && Days <= 2958465.0)) return false;
+  long long Z = static_cast<long long>(Days) + KDelphiEpoch + 719468;
   const long long Era = (Z >= 0 ? Z : Z - 146096) / 146097;
   const unsigned Doe = static_cast<unsigned>(Z - Era * 146097);
   const unsigned Yoe = (Doe - Doe / 1460 + Doe / 36524 - Doe / 146096) / 365;
@@ -364,6 +368,7 @@ void DecodeDate(TDateTime D, int& Year, int& Month, int& Day) {
   Day = static_cast<int>(Doy - (153 * Mp + 2) / 5 + 1);
   Month = static_cast<int>(Mp < 10 ? Mp + 3 : Mp - 9);
   Year = static_cast<int>(Y + (Month <= 2));
+  return true;
 }
 
 TDateTime Now() {

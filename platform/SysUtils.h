@@ -186,7 +186,9 @@ std::string Utf8ToWin1252(std::string_view S);
 using TDateTime = double;
 TDateTime Now();
 TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Msec);
-void DecodeDate(TDateTime D, int& Year, int& Month, int& Day);
+// The calendar date of D (1 January 1 to 31 December 9999); false for NaN, infinities and
+// values outside that range, which leave the three fields unchanged.
+bool TryDecodeDate(TDateTime D, int& Year, int& Month, int& Day);
 
 namespace plat {
 // Tests fix the wall clock with this; nullptr restores the real one.

@@ -1,21 +1,13 @@
 #include "saver/frameScreenSaverInfo.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "model/ScreenSaverModel.h"
 #include "persistence/ReflectionObjects.h"
 
-namespace {
-// 1 January 1 and 31 December 9999 in days since 30 December 1899.
-constexpr double FirstDate = -693593.0;
-constexpr double LastDate = 2958466.0;
-}  // namespace
-
 std::string FormatCreationDate(TDateTime Date) {
-  if (!std::isfinite(Date) || Date < FirstDate || Date >= LastDate) return {};
   int Y, M, D;
-  DecodeDate(Date, Y, M, D);
+  if (!TryDecodeDate(Date, Y, M, D)) return {};
   char Buf[16];
   std::snprintf(Buf, sizeof Buf, "%02d %02d %04d", D, M, Y);
   return Buf;

@@ -6,8 +6,10 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cmath>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -321,6 +323,8 @@ TEST(InstallerBackdrop, DateUsesTheLocaleShortMonth) {
   EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::German, QLocale::Germany)), "09.Dez.2025");
   EXPECT_EQ(FormatInstallDate(EncodeDateTime(2026, 3, 1, 0, 0, 0, 0), QLocale(QLocale::German)), "01.Mär.2026");
   EXPECT_EQ(FormatInstallDate(D, QLocale(QLocale::English, QLocale::UnitedStates)), "09.Dec.2025");
+  for (double NoDate : {std::nan(""), std::numeric_limits<double>::infinity(), 1e300})
+    EXPECT_EQ(FormatInstallDate(NoDate, QLocale(QLocale::German)), "") << NoDate;
 }
 
 TEST(InstallerSteps, FinishedLabelLiesBehindTheTitlePanel) {

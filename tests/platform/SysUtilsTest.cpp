@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
 
@@ -47,18 +51,33 @@ TEST(Collation, SymbolsDigitsLettersCaseIgnored) {
   EXPECT_LT(AnsiCompareText("Äpfel", "Apfelb"), 0);
 }
 
-TEST(DateTime, EncodeAndDecode) {
+TEST(DateTime, EncodeAndTryDecode) {
   EXPECT_DOUBLE_EQ(EncodeDateTime(2025, 12, 9, 12, 0, 0, 0), 46000.5);
   EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 30, 0, 0, 0, 0), 0.0);
-  int Y, M, D;
-  DecodeDate(46000.5, Y, M, D);
-  EXPECT_EQ(Y, 2025);
-  EXPECT_EQ(M, 12);
-  EXPECT_EQ(D, 9);
-  DecodeDate(-1.5, Y, M, D);  // one day before the epoch, at noon
-  EXPECT_EQ(D, 29);
-  EXPECT_EQ(M, 12);
-  EXPECT_EQ(Y, 1899);
+  const double Inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double Value;
+    int Y, M, D;  // Y 0: no date
+  };
+  const Case Cases[] = {
+      {46000.5, 2025, 12, 9},
+      {-1.5, 1899, 12, 29},  // one day before the epoch, at noon
+      {-693593.0, 1, 1, 1},
+      {-693593.75, 1, 1, 1},
+      {2958465.999, 9999, 12, 31},
+      {-693594.0, 0, 0, 0},
+      {2958466.0, 0, 0, 0},
+      {std::nan(""), 0, 0, 0},
+      {Inf, 0, 0, 0},
+      {-Inf, 0, 0, 0},
+      {1e300, 0, 0, 0},
+      {-1e300, 0, 0, 0},
+  };
+  for (const Case& C : Cases) {
+    int Y = 0, M = 0, D = 0;
+    EXPECT_EQ(TryDecodeDate(C.Value, Y, M, D), C.Y != 0) << C.Value;
+    EXPECT_EQ(std::vector<int>({Y, M, D}), std::vector<int>({C.Y, C.M, C.D})) << C.Value;
+  }
 }
 
 TEST(MemoryStream, ReadWriteSeekAndShortReads) {
