@@ -4,10 +4,39 @@
 #include <QKeyEvent>
 #include <QShowEvent>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/PaintTarget.h"
 #include "platform/Platform.h"
+#include "platform/SysUtils.h"
 
-TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
+namespace {
+QtMessageHandler GOuterMessageHandler = nullptr;
+
+// Qt ends a program whose display cannot be opened with a fatal message and an abort; the
+// program says why in one line and ends with an error code instead.
+void NoDisplayHandler(QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
+  if (Type != QtFatalMsg) {
+    GOuterMessageHandler(Type, Context, Text);
+    return;
+  }
+  std::fprintf(stderr, "%s: no display could be opened; the program ends.\n",
+               ExtractFileName(plat::ProgramFileName()).c_str());
+  std::fflush(nullptr);
+  // Nothing of the half-built application may run on the way out.
+  std::_Exit(1);
+}
+
+int& WatchForNoDisplay(int& Argc) {
+  GOuterMessageHandler = qInstallMessageHandler(NoDisplayHandler);
+  return Argc;
+}
+}  // namespace
+
+TApplication::TApplication(int& Argc, char** Argv) : QApplication(WatchForNoDisplay(Argc), Argv) {
+  qInstallMessageHandler(GOuterMessageHandler);
+}
 
 void TApplication::HandleException(const std::exception& E) {
   plat::MessageBox(E.what(), plat::ApplicationTitle(), plat::MB_OK | plat::MB_ICONERROR);

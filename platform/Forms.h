@@ -14,6 +14,7 @@
 // title; the event loop goes on.
 class TApplication : public QApplication {
 public:
+  // Without a display the program ends here: one line on stderr, exit code 1.
   TApplication(int& Argc, char** Argv);
   bool notify(QObject* Receiver, QEvent* Event) override;
   // The framework's default handler: the message in an error box.

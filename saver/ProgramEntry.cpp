@@ -68,6 +68,8 @@ int RunForm(const TFormFactory& CreateForm) {
   return Result;
 }
 
+bool ModeNeedsApplication() { return ScreenSaverModeChar() != 'L'; }
+
 int ProgramEntry(const TSaverForms& Forms) {
   FPU().Reset();
   FPU().SetPrecision(0);

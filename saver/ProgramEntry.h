@@ -23,5 +23,8 @@ void CheckSingleInstance();
 // Single-instance test, application title, the form as main form, the message loop until the
 // main form closes. Returns the exit code.
 int RunForm(const TFormFactory& CreateForm);
+// Whether the mode of the command line shows anything (a form or a message box): every mode
+// but L, which ends at once and so needs no display.
+bool ModeNeedsApplication();
 // The whole program after the unit start-ups; returns the exit code.
 int ProgramEntry(const TSaverForms& Forms);

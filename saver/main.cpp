@@ -79,8 +79,11 @@ int main(int argc, char** argv) {
   RegisterParticleSystemsCfgClasses();
   RegisterBSplinesClasses();
   RegisterScreenSaverSequencesClasses();
-  TApplication App(argc, argv);
-  EndOnSignals();
+  std::unique_ptr<TApplication> App;
+  if (ModeNeedsApplication()) {
+    App = std::make_unique<TApplication>(argc, argv);
+    EndOnSignals();
+  }
   TSaverForms Forms;
   Forms.SaveScreen = &MakeForm<TfrmSaveScreen>;
   Forms.Preview = &MakeForm<TfrmPreview>;

@@ -20,13 +20,30 @@ int CountLines(const std::string& Path) {
 
 }  // namespace
 
-TEST(RizuderProgram, ModeLEndsAtOnce) {
-  QProcess P;
-  P.start(Program("saver/Rizuder"), {"/l"});
-  ASSERT_TRUE(P.waitForFinished(10000));
-  EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(P.exitCode(), 0);
-  EXPECT_FALSE(P.readAllStandardError().contains("Rizuder:"));
+TEST(RizuderProgram, WithoutADisplayLEndsAtOnceAndAEndsSayingWhy) {
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.remove("DISPLAY");
+  Env.remove("WAYLAND_DISPLAY");
+  Env.insert("QT_QPA_PLATFORM", "xcb");  // no fallback to a platform that needs no display
+  struct Case {
+    const char* Argument;
+    int ExitCode;
+    bool SaysWhy;
+  };
+  for (const Case& C : {Case{"/l", 0, false}, Case{"/a", 1, true}, Case{"/s", 1, true}}) {
+    QProcess P;
+    P.setProcessEnvironment(Env);
+    P.start(Program("saver/Rizuder"), {C.Argument});
+    ASSERT_TRUE(P.waitForFinished(10000)) << C.Argument;
+    const QByteArray Err = P.readAllStandardError();
+    EXPECT_EQ(P.exitStatus(), QProcess::NormalExit) << C.Argument << ": " << Err.toStdString();
+    EXPECT_EQ(P.exitCode(), C.ExitCode) << C.Argument << ": " << Err.toStdString();
+    EXPECT_EQ(Err.contains("Rizuder: no display could be opened; the program ends.\n"), C.SaysWhy)
+        << C.Argument << ": " << Err.toStdString();
+    if (!C.SaysWhy) {
+      EXPECT_TRUE(Err.isEmpty()) << C.Argument << ": " << Err.toStdString();
+    }
+  }
 }
 
 TEST(RizuderProgram, LoneDashTakesTheConfigurationRoad) {
