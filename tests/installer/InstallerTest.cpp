@@ -399,6 +399,7 @@ TEST(InstallerProgram, InstallsTheDemoDrivenBySyntheticInput) {
   demosaver::TDemoOptions Options;
   Options.WithDemoSequences = false;
   Options.WorkDir = testsupport::TempDir();
+  Options.RizuderName = "Sterne... Nacht";
   const std::string Saver = testsupport::TestDir() + "/Demo.scr";
   demosaver::MakeScreenSaverFile(testsupport::BuildPath("saver/Rizuder"), Saver, Options);
   const std::string Setup = testsupport::TestDir() + "/Setup";
@@ -419,4 +420,25 @@ TEST(InstallerProgram, InstallsTheDemoDrivenBySyntheticInput) {
   EXPECT_EQ(P.exitCode(), 0) << P.readAll().toStdString();
   EXPECT_TRUE(SameFile(InstalledPath(Info->RizuderName), Saver));
   EXPECT_EQ(ActiveSaver(), InstalledPath(Info->RizuderName));
+}
+
+namespace {
+QString Readelf(const QStringList& Arguments) {
+  QProcess P;
+  P.start("readelf", Arguments);
+  EXPECT_TRUE(P.waitForFinished(30000));
+  return QString::fromUtf8(P.readAllStandardOutput());
+}
+}  // namespace
+
+TEST(CarriedPrograms, HoldNoDebugInformationButLinkTheirDebugFile) {
+  for (const char* Program : {"saver/Rizuder", "installer/Vuverero"}) {
+    const QString Path = QString::fromStdString(testsupport::BuildPath(Program));
+    const QString Name = Path.section('/', -1);
+    const QString Sections = Readelf({"-S", "--wide", Path});
+    ASSERT_TRUE(Sections.contains(".text")) << Program;
+    EXPECT_FALSE(Sections.contains(".debug_")) << Program;
+    EXPECT_TRUE(Readelf({"-p", ".gnu_debuglink", Path}).contains(Name + ".debug")) << Program;
+    EXPECT_TRUE(Readelf({"-S", "--wide", Path + ".debug"}).contains(".debug_info")) << Program;
+  }
 }
