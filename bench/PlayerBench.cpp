@@ -3,7 +3,6 @@
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
-#include <cfenv>
 #include <cstdlib>
 
 #include "graphics/BSplines.h"
@@ -11,11 +10,12 @@
 #include "model/ScreenSaverModel.h"
 #include "platform/Platform.h"
 #include "player/ScreenSaverSequences.h"
+#include "tests/support/ProgramFPU.h"
 
 int RunPlayerBenchmarks(int argc, char** argv, const uint32_t& Clock) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication App(argc, argv);
-  std::fesetround(FE_TOWARDZERO);
+  const testsupport::ProgramFPU Program;
   RegisterModelClasses();
   RegisterScreenSaverSequencesClasses();
   RegisterBSplinesClasses();

@@ -5,13 +5,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cfenv>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "graphics/GfxFilters.h"
 #include "persistence/CPUUtility.h"
+#include "tests/support/ProgramFPU.h"
 
 namespace {
 
@@ -31,9 +31,7 @@ TSinParams WaveParams() {
   return P;
 }
 
-struct RoundTowardZero {
-  RoundTowardZero() { std::fesetround(FE_TOWARDZERO); }
-} const GRounding;
+const testsupport::ProgramFPU GProgramFPU;
 
 void BM_Memcpy(benchmark::State& State) {
   std::vector<TPixel> A(size_t(W) * H, 1), B(size_t(W) * H);

@@ -8,15 +8,9 @@
 
 #include "bench/PlayerBench.h"
 
-#include <QApplication>
-
-#include <cfenv>
-#include <cstdlib>
 #include <memory>
 
-#include "persistence/CPUUtility.h"
 #include "platform/FakeMediaPlayer.h"
-#include "platform/Platform.h"
 #include "player/ScreenSaverAnimator.h"
 #include "tools/DemoKinds.h"
 

@@ -5,6 +5,7 @@
 
 #include "persistence/BasicUtility.h"
 #include "persistence/CPUUtility.h"
+#include "persistence/FPUControl.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ inline int Trunc32(float V) {
 inline float SineTerm(int I, int Size, float Amp, float Freq) {
   const int Deg = CheckedMul(I, 360);
   const float A = F(F(F(static_cast<long double>(Deg) * Freq) / Size) / DegPerRad);
-  return F(std::sin(static_cast<long double>(A)) * Amp);
+  return F(FullSin(A) * Amp);
 }
 
 }  // namespace
@@ -286,12 +287,11 @@ void TRefractionMap::SetRefraction(float N) {
   RefrIndex = N;
   for (int D = -2048; D <= 2047; ++D) {
     const int A = D / 4;
-    const long double S = std::sin(std::atan(static_cast<long double>(A)));
+    const long double S = FullSin(FullArcTan(A));
     const float Q = F(S / N);
     // arcsin(Q) as arctan2(Q, sqrt(1 - Q * Q)).
     const float Root = F(std::sqrt(static_cast<long double>(F(1.0L - F(static_cast<long double>(Q) * Q)))));
-    const long double Angle = std::atan2(static_cast<long double>(Q), static_cast<long double>(Root));
-    FTable[size_t(D + 2048)] = LowByteOfTrunc(F(std::tan(Angle) * A));
+    FTable[size_t(D + 2048)] = LowByteOfTrunc(F(FullTan(FullArcTan2(Q, Root)) * A));
   }
 }
 
@@ -322,7 +322,7 @@ void TRefractionMap::AddSinWave(float Amp, float Phase, float Freq) {
     const int Deg = CheckedMul(X, 360);
     const float Num = F(static_cast<long double>(F(static_cast<long double>(Deg) * Freq)) + Phase);
     const float Arg = F(static_cast<long double>(Num) / Den);
-    const int V = Trunc32(F(std::sin(static_cast<long double>(Arg)) * Amp));
+    const int V = Trunc32(F(FullSin(Arg) * Amp));
     for (int Y = 1; Y <= H - 2; ++Y) {
       int16_t& Hgt = Heights[size_t(Y) * size_t(W) + size_t(X)];
       Hgt = SaturateToSmallInt(Hgt + V);

@@ -4,7 +4,9 @@
 // first pixel is the last pixel of the row above, and horizontal offsets run on across row ends.
 //
 // Floating-point work follows the process's rounding mode (the programs run toward zero): every
-// step is rounded to single precision, and every conversion to an integer truncates.
+// step is rounded to single precision, and every conversion to an integer truncates. Sines,
+// tangents and arc tangents come out at full precision whatever the unit's setting; only the
+// arithmetic around them rounds.
 
 #include <array>
 #include <cstdint>

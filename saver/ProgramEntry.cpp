@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "persistence/FPUControl.h"
 #include "platform/Platform.h"
 #include "platform/SingleInstance.h"
 #include "platform/SysUtils.h"
-#include "saver/FPUControl.h"
 #include "saver/ScreenSaverUtils.h"
 
 namespace {
@@ -71,9 +71,7 @@ int RunForm(const TFormFactory& CreateForm) {
 bool ModeNeedsApplication() { return ScreenSaverModeChar() != 'L'; }
 
 int ProgramEntry(const TSaverForms& Forms) {
-  FPU().Reset();
-  FPU().SetPrecision(0);
-  FPU().SetRoundingMode(3);
+  SetUpFloatingPointUnit();
   try {
     switch (ScreenSaverModeChar()) {
       case 'S':

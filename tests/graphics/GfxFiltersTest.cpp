@@ -1,11 +1,11 @@
 // Raster filters: translation maps (identity, reflection of source positions, the waved and zoomed
 // builders, guards against rasters the map was not built for), the four-neighbour smoothing on
 // each processor path (worked values, the vector path against the scalar model bit for bit on
-// seeded random pictures), refraction and water ripples.
+// seeded random pictures), refraction and water ripples; the tables of every builder against a
+// model of their arithmetic at each precision setting of the floating-point unit.
 
 #include <gtest/gtest.h>
 
-#include <cfenv>
 #include <climits>
 #include <cmath>
 #include <random>
@@ -14,18 +14,9 @@
 #include "graphics/GfxFilters.h"
 #include "persistence/BasicUtility.h"
 #include "persistence/CPUUtility.h"
+#include "tests/support/ProgramFPU.h"
 
 namespace {
-
-// The programs run with rounding toward zero; the filters' worked values assume it.
-class TowardZero {
-public:
-  TowardZero() : FSaved(std::fegetround()) { std::fesetround(FE_TOWARDZERO); }
-  ~TowardZero() { std::fesetround(FSaved); }
-
-private:
-  int FSaved;
-};
 
 // Fills every pixel with a value that names its position.
 void Number(TDIBRaster& R, uint32_t Base = 0x01000000) {
@@ -219,7 +210,7 @@ TEST(TranslationMapTest, EntriesStayInsideTheMapAfterARunOnALargerRaster) {
 }
 
 TEST(TranslationMapTest, AllZeroParametersGiveTheIdentity) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TTranslationMap M(40, 30);
   const TSinParams P{};
   M.MakeWaved(P);
@@ -236,7 +227,7 @@ TEST(TranslationMapTest, AllZeroParametersGiveTheIdentity) {
 }
 
 TEST(TranslationMapTest, HalfAmplitudeZoomMagnifiesTwofoldAboutTheCentre) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TSinParams P{};
   P[0] = 0.5f;
   P[8] = 0.5f;
@@ -254,7 +245,7 @@ TEST(TranslationMapTest, HalfAmplitudeZoomMagnifiesTwofoldAboutTheCentre) {
 }
 
 TEST(TranslationMapTest, AveragedZoomUsesOneFactorForBothAxes) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   // Only the x table is non-zero: 1.0 everywhere (P[0] = 1, frequency 0), so the separate
   // factors are 0 (x collapses onto the centre) and 1 (y stays), the averaged one 0.5 for both.
   TSinParams P{};
@@ -270,7 +261,7 @@ TEST(TranslationMapTest, AveragedZoomUsesOneFactorForBothAxes) {
 }
 
 TEST(TranslationMapTest, ZoomFactorsAboveOnePushOutwardAndReflectAtTheEdges) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   // ZX = ZY = -0.5 (a negative amplitude): factor 1.5 pushes positions away from the centre.
   TSinParams P{};
   P[0] = -0.5f;
@@ -282,7 +273,7 @@ TEST(TranslationMapTest, ZoomFactorsAboveOnePushOutwardAndReflectAtTheEdges) {
 }
 
 TEST(TranslationMapTest, WavedShiftsRowsByTheRowTableAndColumnsByTheColumnTable) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TSinParams P{};
   P[0] = 6.0f;   // x table: columns move up or down
   P[4] = 1.0f;
@@ -317,7 +308,7 @@ TEST(TranslationMapTest, WavedShiftsRowsByTheRowTableAndColumnsByTheColumnTable)
 }
 
 TEST(TranslationMapTest, CombinedZoomActsOnTheWavedPosition) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TSinParams Wave{}, Zoom{};
   Wave[0] = 6.0f;
   Wave[4] = 1.0f;
@@ -335,7 +326,7 @@ TEST(TranslationMapTest, CombinedZoomActsOnTheWavedPosition) {
 }
 
 TEST(TranslationMapTest, ZoomTablesHoldTheUntruncatedSums) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TSinParams P{};
   P[0] = 0.25f;
   P[4] = 1.0f;
@@ -357,7 +348,7 @@ TEST(TranslationMapTest, ZoomTablesHoldTheUntruncatedSums) {
 }
 
 TEST(TranslationMapTest, SineSumsBeyondTheIntegerRangeAreTheRangeError) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TSinParams P{};
   P[0] = 3e9f;
   P[4] = 1.0f;
@@ -576,7 +567,7 @@ void Flat(TRefractionMap& M) { std::fill(M.Heights.begin(), M.Heights.end(), int
 }  // namespace
 
 TEST(RefractionMapTest, TheOffsetTableKeepsTheLowEightBitsOfTheRefractedSlope) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TRefractionMap M(8, 8);
   for (int D = -2048; D <= 2048; ++D) ASSERT_EQ(M.Table(D), 0) << D;
   EXPECT_EQ(M.RefrIndex, 0.0f);
@@ -606,7 +597,7 @@ TEST(RefractionMapTest, TheOffsetTableKeepsTheLowEightBitsOfTheRefractedSlope) {
 }
 
 TEST(RefractionMapTest, AFlatFieldCopiesAllButTheLastRowAndOnePixel) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TRefractionMap M(16, 6);
   M.SetRefraction(2.0f);
   TDIBRaster S(16, 6), D(16, 6);
@@ -618,7 +609,7 @@ TEST(RefractionMapTest, AFlatFieldCopiesAllButTheLastRowAndOnePixel) {
 }
 
 TEST(RefractionMapTest, ABlockOfRaisedWaterBendsTheLightAtItsEdges) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   const int W = 64, H = 256;
   TRefractionMap M(W, H);
   M.SetRefraction(2.0f);
@@ -644,7 +635,7 @@ TEST(RefractionMapTest, ABlockOfRaisedWaterBendsTheLightAtItsEdges) {
 }
 
 TEST(RefractionMapTest, OffsetsRunOnAcrossRowEndsAndNeverReadOutsideTheSource) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   const int W = 8, H = 8;
   TRefractionMap M(W, H);
   M.SetRefraction(2.0f);
@@ -670,7 +661,7 @@ TEST(RefractionMapTest, OffsetsRunOnAcrossRowEndsAndNeverReadOutsideTheSource) {
 }
 
 TEST(RefractionMapTest, SineRidgesRunFromTopToBottom) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TRefractionMap M(100, 10);
   M.AddSinWave(1200.0f, 0.0f, 2.0f);
   auto H = [&](int X, int Y) { return M.Heights[size_t(Y * 100 + X)]; };
@@ -695,7 +686,7 @@ TEST(RefractionMapTest, SineRidgesRunFromTopToBottom) {
 }
 
 TEST(RefractionMapTest, HeightsSaturateInsteadOfFailingWhenWavesPileUp) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TRefractionMap M(100, 6);
   for (int Click = 0; Click < 40; ++Click) M.AddSinWave(1200.0f, 0.0f, 2.0f);
   EXPECT_EQ(M.Heights[size_t(3 * 100 + 12)], 32767);
@@ -751,7 +742,7 @@ TEST(RefractionMapTest, SizesAndGuards) {
 // Water
 
 TEST(WaterizeTest, ANewPoolIsFlatRefractsAtTwoAndCopiesThePicture) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   TWaterize Water(32, 16);
   EXPECT_EQ(Water.Width, 32);
   EXPECT_EQ(Water.Height, 16);
@@ -821,7 +812,7 @@ TEST(WaterizeTest, RowsOneToTheLastButOneSpreadIncludingTheirEndColumns) {
 }
 
 TEST(WaterizeTest, DisturbancesSpreadAtTheNextRunAndShowInTheOneAfter) {
-  TowardZero Z;
+  testsupport::ProgramFPU Program;
   const int W = 64, H = 64;
   TWaterize Water(W, H);
   TDIBRaster S(W, H), D(W, H);
@@ -854,4 +845,177 @@ TEST(WaterizeTest, RastersOfAnotherSizeNeitherRefractNorStep) {
   EXPECT_EQ(Water.Maps[0].get(), Before);
   Water.Execute(&S, &Small);
   EXPECT_NE(Water.Maps[0].get(), Before);
+}
+
+// ---- The filter arithmetic against a model written from its definition: every exact function
+// (sine, tangent, arc tangents) taken under the standard control word, every other step exact
+// to 64 bits cut toward zero, then cut to single precision, which is the program's rounding.
+
+namespace model {
+
+// The function under the standard control word (full precision, to nearest).
+template <class Fn>
+long double Exact(Fn Function) {
+  TFloatingPointUnit Saved;
+  FPU().Reset();
+  return Function();
+}
+
+float Sgl(long double V) { return static_cast<float>(V); }
+
+int Trunc(float V) {
+  if (!(V >= -2147483648.0f && V < 2147483648.0f)) throw ERangeError(SRangeError);
+  return static_cast<int>(V);
+}
+
+constexpr long double Rad = 57.29577951308232L;
+
+float Term(int I, int Size, float Amp, float Freq) {
+  const float Arg = Sgl(Sgl(Sgl(static_cast<long double>(I * 360) * Freq) / Size) / Rad);
+  return Sgl(Exact([Arg] { return std::sin(static_cast<long double>(Arg)); }) * Amp);
+}
+
+std::vector<float> Zoom(int Size, const float* Amp, const float* Freq) {
+  std::vector<float> T(size_t(Size), 0.0f);
+  for (int I = 0; I < Size; ++I)
+    for (int K = 0; K < 4; ++K) T[size_t(I)] = Sgl(Term(I, Size, Amp[K], Freq[K]) + Sgl(T[size_t(I)] + Amp[K]));
+  return T;
+}
+
+std::vector<float> Waves(int Size, const float* Amp, const float* Freq) {
+  std::vector<float> T(static_cast<size_t>(Size));
+  for (int I = 0; I < Size; ++I) {
+    float S = 0.0f;
+    for (int K = 0; K < 4; ++K) S = Sgl(S + Term(I, Size, Amp[K], Freq[K]));
+    T[size_t(I)] = float(Trunc(S));
+  }
+  return T;
+}
+
+int Lerp(int A, int B, float T) { return Trunc(Sgl(Sgl(static_cast<long double>(B - A) * T) + A)); }
+
+int32_t Entry(int W, int H, int Sx, int Sy) {
+  return (ReflectIntoRange(Sy, 0, H - 1) * W + ReflectIntoRange(Sx, 0, W - 1)) * 4;
+}
+
+// MakeWavedZoom (Averaged or not) when WaveP is null, else MakeWavedZoomCombined.
+std::vector<int32_t> Map(int W, int H, const TSinParams* WaveP, const TSinParams& P, int Cx, int Cy,
+                         bool Averaged) {
+  const std::vector<float> ZX = Zoom(W, &P[0], &P[4]), ZY = Zoom(H, &P[8], &P[12]);
+  std::vector<float> XT(size_t(W), 0.0f), YT(size_t(H), 0.0f);
+  if (WaveP) XT = Waves(W, &(*WaveP)[0], &(*WaveP)[4]), YT = Waves(H, &(*WaveP)[8], &(*WaveP)[12]);
+  std::vector<int32_t> M(size_t(W) * size_t(H));
+  for (int X = 0; X < W; ++X)
+    for (int Y = 0; Y < H; ++Y) {
+      float Fx = Sgl(1.0L - ZX[size_t(X)]), Fy = Sgl(1.0L - ZY[size_t(Y)]);
+      if (Averaged || WaveP) Fx = Fy = Sgl(1.0L - Sgl(Sgl(static_cast<long double>(ZX[size_t(X)]) + ZY[size_t(Y)]) / 2.0L));
+      const int Sx = WaveP ? Trunc(Sgl(static_cast<long double>(X) + YT[size_t(Y)])) : X;
+      const int Sy = WaveP ? Trunc(Sgl(static_cast<long double>(Y) + XT[size_t(X)])) : Y;
+      M[size_t(Y) * size_t(W) + size_t(X)] = Entry(W, H, Lerp(Cx, Sx, Fx), Lerp(Cy, Sy, Fy));
+    }
+  return M;
+}
+
+// The value AddSinWave adds to column X of a field W wide.
+int SinWave(int X, int W, float Amp, float Phase, float Freq) {
+  const float Num = Sgl(Sgl(static_cast<long double>(X * 360) * Freq) + Phase);
+  const float Arg = Sgl(Num / Sgl(static_cast<long double>(W) * Rad));
+  return Trunc(Sgl(Exact([Arg] { return std::sin(static_cast<long double>(Arg)); }) * Amp));
+}
+
+int32_t Refraction(int D, float N) {
+  const int A = D / 4;
+  const float Q = Sgl(Exact([A] { return std::sin(std::atan(static_cast<long double>(A))); }) / N);
+  const float Root = Sgl(std::sqrt(static_cast<long double>(Sgl(1.0L - Sgl(static_cast<long double>(Q) * Q)))));
+  const long double Tan = Exact([Q, Root] { return std::tan(std::atan2(static_cast<long double>(Q), static_cast<long double>(Root))); });
+  const float V = Sgl(Tan * A);
+  if (!(V > -9223372036854775808.0f && V < 9223372036854775808.0f)) return 0;
+  return int32_t(static_cast<int64_t>(V) & 0xFF);
+}
+
+}  // namespace model
+
+TEST(FilterModelTest, TablesEqualExactSinesRoundedAsTheProgramRoundsAtEveryPrecision) {
+  constexpr int W = 320, H = 240, Maps = 60, FieldW = 322, SinWaves = 1000, Indices = 200;
+  std::mt19937 Rng(20240612);
+  std::uniform_real_distribution<float> ZoomAmp(-0.05f, 0.05f), WaveAmp(-12.0f, 12.0f), Freq(0.0f, 8.0f);
+  auto Params = [&](std::uniform_real_distribution<float>& Amp) {
+    TSinParams P;
+    for (int K = 0; K < 4; ++K) P[K] = Amp(Rng), P[4 + K] = Freq(Rng), P[8 + K] = Amp(Rng), P[12 + K] = Freq(Rng);
+    return P;
+  };
+  struct MapCase { TSinParams ZoomP, WaveP; int Cx, Cy; bool Averaged; };
+  std::vector<MapCase> MapCases;
+  for (int I = 0; I < Maps; ++I)
+    MapCases.push_back({Params(ZoomAmp), Params(WaveAmp), int(Rng() % W), int(Rng() % H), I % 2 == 1});
+  struct WaveCase { float Amp, Phase, Freq; };
+  std::vector<WaveCase> WaveCases;
+  std::uniform_real_distribution<float> Amp(-2000.0f, 2000.0f), Phase(-360.0f, 360.0f), Periods(0.5f, 8.0f);
+  for (int I = 0; I < SinWaves; ++I) WaveCases.push_back({Amp(Rng), Phase(Rng), Periods(Rng)});
+  std::vector<float> IndexCases{2.0f, 1.33f};
+  std::uniform_real_distribution<float> Index(1.0f, 4.0f);
+  while (IndexCases.size() < size_t(Indices)) IndexCases.push_back(Index(Rng));
+
+  // The model, built once under extended precision rounding toward zero.
+  std::vector<std::vector<float>> ZoomTables;
+  std::vector<std::vector<int32_t>> ZoomMaps, CombinedMaps;
+  std::vector<int> Columns;
+  std::vector<int32_t> Offsets;
+  {
+    testsupport::ProgramFPU Program;
+    FPU().SetPrecision(2);
+    for (const MapCase& C : MapCases) {
+      ZoomTables.push_back(model::Zoom(W, &C.ZoomP[0], &C.ZoomP[4]));
+      ZoomTables.push_back(model::Zoom(H, &C.ZoomP[8], &C.ZoomP[12]));
+      ZoomMaps.push_back(model::Map(W, H, nullptr, C.ZoomP, C.Cx, C.Cy, C.Averaged));
+      CombinedMaps.push_back(model::Map(W, H, &C.WaveP, C.ZoomP, C.Cx, C.Cy, true));
+    }
+    for (const WaveCase& C : WaveCases)
+      for (int X = 1; X <= FieldW - 2; ++X) Columns.push_back(model::SinWave(X, FieldW, C.Amp, C.Phase, C.Freq));
+    for (const float N : IndexCases)
+      for (int D = -2048; D <= 2047; ++D) Offsets.push_back(model::Refraction(D, N));
+  }
+
+  auto Differ = [](const auto& A, const auto& B) {
+    size_t N = 0;
+    for (size_t I = 0; I < A.size(); ++I) N += A[I] != B[I];
+    return N;
+  };
+  for (const int Precision : {0, 1, 2}) {
+    SCOPED_TRACE(testing::Message() << "precision setting " << Precision);
+    testsupport::ProgramFPU Program;
+    FPU().SetPrecision(Precision);
+    size_t Tables = 0, ZoomEntries = 0, ZoomMapsOff = 0, CombinedEntries = 0, CombinedMapsOff = 0;
+    size_t Heights = 0, RefrEntries = 0;
+    TTranslationMap M(W, H);
+    for (size_t I = 0; I < MapCases.size(); ++I) {
+      const MapCase& C = MapCases[I];
+      TSinLineBuffer ZX, ZY;
+      BuildZoomTables(M, ZX, ZY, C.ZoomP);
+      Tables += Differ(ZX, ZoomTables[2 * I]) + Differ(ZY, ZoomTables[2 * I + 1]);
+      M.MakeWavedZoom(C.ZoomP, C.Cx, C.Cy, C.Averaged);
+      const size_t Z = Differ(std::vector<int32_t>(M.Map(), M.Map() + M.EntryCount()), ZoomMaps[I]);
+      ZoomEntries += Z, ZoomMapsOff += Z > 0;
+      M.MakeWavedZoomCombined(C.WaveP, C.ZoomP, C.Cx, C.Cy);
+      const size_t Cb = Differ(std::vector<int32_t>(M.Map(), M.Map() + M.EntryCount()), CombinedMaps[I]);
+      CombinedEntries += Cb, CombinedMapsOff += Cb > 0;
+    }
+    TRefractionMap R(FieldW, 4);
+    size_t Column = 0;
+    for (const WaveCase& C : WaveCases) {
+      std::fill(R.Heights.begin(), R.Heights.end(), 0);
+      R.AddSinWave(C.Amp, C.Phase, C.Freq);
+      for (int X = 1; X <= FieldW - 2; ++X, ++Column) Heights += R.Heights[size_t(FieldW + X)] != Columns[Column];
+    }
+    size_t Offset = 0;
+    for (const float N : IndexCases) {
+      R.SetRefraction(N);
+      for (int D = -2048; D <= 2047; ++D) RefrEntries += R.Table(D) != Offsets[Offset++];
+    }
+    EXPECT_EQ(Tables, 0u) << "zoom-table entries of " << ZoomTables.size() * (W + H) / 2;
+    EXPECT_EQ(ZoomEntries, 0u) << "zoom-map entries, in " << ZoomMapsOff << " of " << Maps << " maps";
+    EXPECT_EQ(CombinedEntries, 0u) << "combined-map entries, in " << CombinedMapsOff << " of " << Maps << " maps";
+    EXPECT_EQ(Heights, 0u) << "heights of " << Columns.size();
+    EXPECT_EQ(RefrEntries, 0u) << "refraction offsets of " << Offsets.size();
+  }
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -12,22 +11,14 @@
 #include "graphics/ParticleWaves.h"
 #include "persistence/PropertyBags.h"
 #include "platform/Classes.h"
+#include "tests/support/ProgramFPU.h"
 
 namespace {
-
-class TowardZero {
-public:
-  TowardZero() : FSaved(std::fegetround()) { std::fesetround(FE_TOWARDZERO); }
-  ~TowardZero() { std::fesetround(FSaved); }
-
-private:
-  int FSaved;
-};
 
 class ParticleWavesTest : public ::testing::Test {
 protected:
   void SetUp() override { RegisterParticleSystemsCfgClasses(); }
-  TowardZero Mode;
+  testsupport::ProgramFPU Program;
 };
 
 constexpr double Rad = 57.29577951308232;

@@ -5,11 +5,11 @@
 
 #include <QImage>
 
-#include <cfenv>
 #include <climits>
 #include <numeric>
 
 #include "graphics/GfxTool.h"
+#include "tests/support/ProgramFPU.h"
 
 namespace {
 
@@ -260,6 +260,7 @@ TEST(RasterTest, SwapRBExchangesRedAndBlueAndDropsTheTopByte) {
 }
 
 TEST(RasterTest, LerpTruncatesTowardZero) {
+  testsupport::ProgramFPU Program;
   EXPECT_EQ(Lerp(0, 10, 0.25f), 2);
   EXPECT_EQ(Lerp(10, 0, 0.25f), 7);
   EXPECT_EQ(Lerp(-10, 0, 0.25f), -7);
@@ -273,14 +274,10 @@ TEST(RasterTest, LerpTruncatesTowardZero) {
 TEST(RasterTest, LerpRoundsEachStepAsTheProgramsFloatingPointUnitDoes) {
   // 100 - 1e-7 is 99.9999999: to nearest that is 100.0 in single precision, toward zero it is
   // 99.99999, which truncates to 99.
-  const int Saved = std::fegetround();
-  std::fesetround(FE_TOWARDZERO);
-  const int TowardZero = Lerp(100, 99, 1e-7f);
-  std::fesetround(FE_TONEAREST);
-  const int Nearest = Lerp(100, 99, 1e-7f);
-  std::fesetround(Saved);
-  EXPECT_EQ(TowardZero, 99);
-  EXPECT_EQ(Nearest, 100);
+  testsupport::ProgramFPU Program;
+  EXPECT_EQ(Lerp(100, 99, 1e-7f), 99);
+  FPU().SetRoundingMode(0);
+  EXPECT_EQ(Lerp(100, 99, 1e-7f), 100);
 }
 
 TEST(AlphaChannelTest, FillAndFillRectClampToTheChannel) {

@@ -14,23 +14,14 @@
 #include "graphics/ParticleSystems.h"
 #include "graphics/World3d.h"
 #include "persistence/CPUUtility.h"
+#include "tests/support/ProgramFPU.h"
 
 namespace {
-
-// The programs' floating-point mode: every step rounds toward zero.
-class TowardZero {
-public:
-  TowardZero() : FSaved(std::fegetround()) { std::fesetround(FE_TOWARDZERO); }
-  ~TowardZero() { std::fesetround(FSaved); }
-
-private:
-  int FSaved;
-};
 
 class World3dTest : public ::testing::Test {
 protected:
   void TearDown() override { ClearProcessorOverride(); }
-  TowardZero Mode;
+  testsupport::ProgramFPU Program;
 };
 
 // The world of the particle-wave sequence for a raster W x H.

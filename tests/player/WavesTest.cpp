@@ -4,7 +4,6 @@
 // demo's wave read back from a demo saver and played.
 
 #include <algorithm>
-#include <cfenv>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,20 +14,12 @@
 #include "persistence/PropertyBags.h"
 #include "platform/Platform.h"
 #include "tests/player/PlayerTestSupport.h"
+#include "tests/support/ProgramFPU.h"
 #include "tests/support/TestEnv.h"
 
 using namespace playertest;
 
 namespace {
-
-class TowardZero {
-public:
-  TowardZero() : FSaved(std::fegetround()) { std::fesetround(FE_TOWARDZERO); }
-  ~TowardZero() { std::fesetround(FSaved); }
-
-private:
-  int FSaved;
-};
 
 using TSetup = std::function<void(TPSSSWaveSequence&)>;
 
@@ -92,7 +83,7 @@ protected:
     return static_cast<TPSSSWaveSequence*>(Project->Sequences()->Items(0));
   }
 
-  TowardZero Mode;
+  testsupport::ProgramFPU Program;
   std::unique_ptr<TScreenSaverProject> Project;
   std::unique_ptr<TAnimationControl> Control;
   TPSSSWaveSequence* Clone = nullptr;

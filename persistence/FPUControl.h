@@ -26,3 +26,16 @@ private:
 extern uint16_t Default8087CW;
 
 TFloatingPointUnit& FPU();
+
+// The program's start-up setting: reset, then single precision, then rounding toward zero.
+void SetUpFloatingPointUnit();
+
+// Sine, tangent and arc tangents as the processor's own instructions give them, whatever the
+// precision and rounding in force: the maths library computes its extended results with
+// ordinary arithmetic, which the program's setting would cut to single precision. Each runs
+// under the standard control word and leaves the current one as it was; whatever the caller
+// does with the result is rounded as usual.
+long double FullSin(long double X);
+long double FullTan(long double X);
+long double FullArcTan(long double X);
+long double FullArcTan2(long double Y, long double X);

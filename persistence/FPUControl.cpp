@@ -1,4 +1,6 @@
-#include "saver/FPUControl.h"
+#include "persistence/FPUControl.h"
+
+#include <cmath>
 
 uint16_t Default8087CW = 0x037F;
 
@@ -12,17 +14,20 @@ uint16_t ReadCW() {
 void LoadCW(uint16_t CW) {
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(CW));
 }
+// Only the word; the "memory" clobber keeps library calls on their side of it.
+void SetCW(uint16_t CW) { __asm__ volatile("fldcw %0" : : "m"(CW) : "memory"); }
 void FnInit() { __asm__ volatile("fninit"); }
 uint32_t ReadMXCSR() {
   uint32_t M;
   __asm__ volatile("stmxcsr %0" : "=m"(M));
   return M;
 }
-void LoadMXCSR(uint32_t M) { __asm__ volatile("ldmxcsr %0" : : "m"(M)); }
+void LoadMXCSR(uint32_t M) { __asm__ volatile("ldmxcsr %0" : : "m"(M) : "memory"); }
 #else
 uint16_t GCW = 0x037F;
 uint16_t ReadCW() { return GCW; }
 void LoadCW(uint16_t CW) { GCW = CW; }
+void SetCW(uint16_t CW) { GCW = CW; }
 void FnInit() { GCW = 0x037F; }
 uint32_t ReadMXCSR() { return 0x1F80; }
 void LoadMXCSR(uint32_t) {}
@@ -77,6 +82,51 @@ void TFloatingPointUnit::RestoreControlWord() {
 
 uint16_t TFloatingPointUnit::CurrentControlWord() { return ReadCW(); }
 uint32_t TFloatingPointUnit::CurrentMXCSR() { return ReadMXCSR(); }
+
+void SetUpFloatingPointUnit() {
+  FPU().Reset();
+  FPU().SetPrecision(0);
+  FPU().SetRoundingMode(3);
+}
+
+namespace {
+// The standard word (full precision, nearest, all masked) and SSE's, for the span of one call.
+class StandardControlWord {
+public:
+  StandardControlWord() : FCW(ReadCW()), FMXCSR(ReadMXCSR()) {
+    SetCW(0x037F);
+    LoadMXCSR(0x1F80u);
+  }
+  ~StandardControlWord() {
+    SetCW(FCW);
+    LoadMXCSR(FMXCSR);
+  }
+
+private:
+  uint16_t FCW;
+  uint32_t FMXCSR;
+};
+}  // namespace
+
+long double FullSin(long double X) {
+  StandardControlWord Standard;
+  return std::sin(X);
+}
+
+long double FullTan(long double X) {
+  StandardControlWord Standard;
+  return std::tan(X);
+}
+
+long double FullArcTan(long double X) {
+  StandardControlWord Standard;
+  return std::atan(X);
+}
+
+long double FullArcTan2(long double Y, long double X) {
+  StandardControlWord Standard;
+  return std::atan2(Y, X);
+}
 
 TFloatingPointUnit& FPU() {
   static TFloatingPointUnit Instance;

@@ -3,8 +3,10 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
-#include "saver/FPUControl.h"
+#include "persistence/FPUControl.h"
 
 namespace {
 // Keeps the compiler from folding the arithmetic at build time.
@@ -15,16 +17,10 @@ uint32_t Bits(float F) {
   std::memcpy(&U, &F, 4);
   return U;
 }
-
-void StartUp() {
-  FPU().Reset();
-  FPU().SetPrecision(0);
-  FPU().SetRoundingMode(3);
-}
 }  // namespace
 
 TEST(FloatingPointUnit, StartUpGivesSinglePrecisionTruncationAllMasked) {
-  StartUp();
+  SetUpFloatingPointUnit();
   EXPECT_EQ(TFloatingPointUnit::CurrentControlWord(), 0x0C7F);
   EXPECT_EQ(Default8087CW, 0x0C7F);
   const uint32_t M = TFloatingPointUnit::CurrentMXCSR();
@@ -40,7 +36,7 @@ TEST(FloatingPointUnit, StartUpGivesSinglePrecisionTruncationAllMasked) {
 
 TEST(FloatingPointUnit, ExceptionsStayMaskedAfterResetEvenIfTrapsWereOn) {
   feenableexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID);
-  StartUp();
+  SetUpFloatingPointUnit();
   EXPECT_EQ(fegetexcept(), 0);
   const float Inf = GOne / GZero;  // no signal
   EXPECT_TRUE(std::isinf(Inf));
@@ -49,7 +45,7 @@ TEST(FloatingPointUnit, ExceptionsStayMaskedAfterResetEvenIfTrapsWereOn) {
 }
 
 TEST(FloatingPointUnit, PrecisionAndRoundingBits) {
-  StartUp();
+  SetUpFloatingPointUnit();
   FPU().SetPrecision(1);
   EXPECT_EQ(TFloatingPointUnit::CurrentControlWord(), 0x0E7F);
   FPU().SetPrecision(2);
@@ -61,5 +57,36 @@ TEST(FloatingPointUnit, PrecisionAndRoundingBits) {
   EXPECT_EQ((TFloatingPointUnit::CurrentMXCSR() >> 13) & 3u, 1u);
   FPU().SetRoundingMode(9);
   EXPECT_EQ(TFloatingPointUnit::CurrentControlWord(), 0x007F);
+  FPU().RestoreControlWord();
+}
+
+TEST(FloatingPointUnit, FullPrecisionFunctionsIgnoreThePrecisionSettingAndKeepIt) {
+  struct Case {
+    long double (*Full)(long double);
+    long double (*Library)(long double);
+    long double X;
+  };
+  const Case Cases[] = {
+      {FullSin, [](long double X) { return std::sin(X); }, 0.1L},
+      {FullSin, [](long double X) { return std::sin(X); }, -2.5L},
+      {FullTan, [](long double X) { return std::tan(X); }, 0.7L},
+      {FullArcTan, [](long double X) { return std::atan(X); }, 511.0L},
+  };
+  volatile long double Y = 0.3L, X = 0.9L;
+  FPU().Reset();  // the standard word: the reference values
+  std::vector<long double> Expected;
+  for (const Case& C : Cases) Expected.push_back(C.Library(C.X));
+  const long double Expected2 = std::atan2(Y, X);
+  for (const int Precision : {0, 1, 2}) {
+    SCOPED_TRACE(Precision);
+    SetUpFloatingPointUnit();
+    FPU().SetPrecision(Precision);
+    const uint16_t CW = TFloatingPointUnit::CurrentControlWord();
+    const uint32_t MXCSR = TFloatingPointUnit::CurrentMXCSR();
+    for (size_t I = 0; I < std::size(Cases); ++I) EXPECT_EQ(Cases[I].Full(Cases[I].X), Expected[I]) << I;
+    EXPECT_EQ(FullArcTan2(Y, X), Expected2);
+    EXPECT_EQ(TFloatingPointUnit::CurrentControlWord(), CW);
+    EXPECT_EQ(TFloatingPointUnit::CurrentMXCSR(), MXCSR);
+  }
   FPU().RestoreControlWord();
 }
