@@ -382,10 +382,11 @@ uint32_t SwapRB(uint32_t Color) {
 }
 
 int Lerp(int A, int B, float T) {
-  // Each step rounds to single precision, as the program's floating-point unit does.
-  const float Diff = float(CheckedSub(B, A));
-  const float Prod = float(double(Diff) * double(T));
-  const float Sum = float(double(Prod) + double(A));
+  // The difference loads exactly (an integer load keeps all 32 bits); the product and the sum
+  // each round to single precision, as the program's floating-point unit does.
+  const long double Diff = CheckedSub(B, A);
+  const float Prod = static_cast<float>(Diff * T);
+  const float Sum = static_cast<float>(static_cast<long double>(Prod) + A);
   if (!(Sum >= -2147483648.0f && Sum < 2147483648.0f)) throw ERangeError(SRangeError);
   return int(Sum);
 }

@@ -267,6 +267,7 @@ TEST(RasterTest, LerpTruncatesTowardZero) {
   EXPECT_EQ(Lerp(3, 4, 0.999f), 3);
   EXPECT_EQ(Lerp(4, 3, 0.999f), 3);
   EXPECT_EQ(Lerp(5, 5, 123.0f), 5);
+  EXPECT_EQ(Lerp(0, 16777219, 0.75f), 12582914);  // the difference has no single; it loads exactly
   EXPECT_THROW(Lerp(INT_MIN, INT_MAX, 0.5f), EIntOverflow);
   EXPECT_THROW(Lerp(0, 1000, 1e10f), ERangeError);
 }
