@@ -71,9 +71,9 @@ public:
   // delivered (0: none; the buffer keeps its content).
   virtual int32_t ReadBinaryValue(const std::string& Name, void* Buffer, int32_t Size) = 0;
   virtual void WriteBinaryValue(const std::string& Name, const void* Buffer, int32_t Size) = 0;
-  // Whether a value was delivered. When not, the stream bag leaves Value as it was and the
-  // registry bag makes it empty (a missing value reads as the empty string); either way a
-  // property whose value was not delivered keeps its own.
+  // Whether a value was delivered. When not (a stream bag error passed to a handler), Value
+  // stays as it was and a property keeps its own. The registry bag always delivers: a missing
+  // value reads as the empty string.
   virtual bool ReadStringValue(const std::string& Name, std::string& Value) = 0;
   virtual void WriteStringValue(const std::string& Name, const std::string& Value) = 0;
 

@@ -55,8 +55,8 @@ void TRegistryPropertyBag::BeginNextBlockRead(std::string& Name) {
   {
     FRegistry->CloseKey();
     TKeyCloser Closer(*FRegistry);
-    // Reading creates nothing: a missing key simply has no subkeys.
-    if (FRegistry->OpenKeyReadOnly(CurrentKey())) FRegistry->GetKeyNames(Names);
+    // A missing block key is created (empty), so the next step runs off an empty list.
+    if (FRegistry->OpenKey(CurrentKey(), true)) FRegistry->GetKeyNames(Names);
   }
   Names.SetSorted(true);
   TRPBContext& C = FContexts.back();
@@ -83,11 +83,11 @@ void TRegistryPropertyBag::WriteBinaryValue(const std::string& Name, const void*
 bool TRegistryPropertyBag::ReadStringValue(const std::string& Name, std::string& Value) {
   FRegistry->CloseKey();
   TKeyCloser Closer(*FRegistry);
-  // A missing value reads as the empty string but counts as not delivered, so a property
-  // whose value is missing keeps what it has.
+  // A missing value (or key) reads as the empty string and is delivered as such: a string
+  // property becomes empty, an enumeration gets the conversion error.
   Value.clear();
-  if (!FRegistry->OpenKeyReadOnly(CurrentKey()) || !FRegistry->ValueExists(Name)) return false;
-  Value = FRegistry->ReadString(Name);
+  if (FRegistry->OpenKeyReadOnly(CurrentKey()) && FRegistry->ValueExists(Name))
+    Value = FRegistry->ReadString(Name);
   return true;
 }
 

@@ -119,17 +119,22 @@ TEST_F(RegistryBag, KeysMadeByHandInAnotherCaseAndOrderAreRead) {
   EXPECT_EQ(A.City, "Leipzig");
 }
 
-TEST_F(RegistryBag, MissingValuesLeaveThePropertyAndMissingKeysAreTheListError) {
+TEST_F(RegistryBag, MissingValuesReadAsNothingOrEmptyTextAndMissingKeysAreTheListError) {
   TTestAllKinds A;
   A.SaveToRegistry(Key, HKEY_CURRENT_USER);
   RS::DeleteValue(HKEY_CURRENT_USER, Key + "\\Properties\\Count", "Value");
   RS::DeleteValue(HKEY_CURRENT_USER, Key + "\\Properties\\Text", "Value");
   TTestAllKinds B;
   B.Count = 55;
-  B.Text = "bleibt";
+  B.Text = "weg";
   ASSERT_TRUE(B.LoadFromRegistry(Key, HKEY_CURRENT_USER));
-  EXPECT_EQ(B.Count, 55);
-  EXPECT_EQ(B.Text, "bleibt");
+  EXPECT_EQ(B.Count, 55);  // binary: nothing delivered
+  EXPECT_EQ(B.Text, "");   // text: the empty string
+
+  // An enumeration gets the empty text, which names none of its members.
+  RS::DeleteValue(HKEY_CURRENT_USER, Key + "\\Properties\\Resolution", "Value");
+  EXPECT_THROW(B.LoadFromRegistry(Key, HKEY_CURRENT_USER), EPropertyConvertError);
+  A.SaveToRegistry(Key, HKEY_CURRENT_USER);
 
   // One property key fewer than PropertyCount says: the last step runs off the sorted list.
   RS::DeleteKey(HKEY_CURRENT_USER, Key + "\\Properties\\Text");
@@ -139,6 +144,15 @@ TEST_F(RegistryBag, MissingValuesLeaveThePropertyAndMissingKeysAreTheListError) 
   } catch (const EListError& E) {
     EXPECT_STREQ(E.what(), "List index out of bounds (12)");
   }
+  // A missing block key is created when its subkeys are listed.
+  RS::DeleteKey(HKEY_CURRENT_USER, Key + "\\Properties");
+  try {
+    B.LoadFromRegistry(Key, HKEY_CURRENT_USER);
+    FAIL();
+  } catch (const EListError& E) {
+    EXPECT_STREQ(E.what(), "List index out of bounds (0)");
+  }
+  EXPECT_TRUE(RS::KeyExists(HKEY_CURRENT_USER, Key + "\\Properties"));
 }
 
 TEST_F(RegistryBag, ShortBinaryValueFillsOnlyItsOwnBytesAndWrongTypesRaise) {
@@ -162,7 +176,8 @@ TEST_F(RegistryBag, ShortBinaryValueFillsOnlyItsOwnBytesAndWrongTypesRaise) {
   EXPECT_THROW(Bag.ReadInteger("Text"), ERegistryException);
   std::string S;
   EXPECT_THROW(Bag.ReadStringValue("Kurz", S), ERegistryException);
-  EXPECT_FALSE(Bag.ReadStringValue("Fehlt", S));
+  S = "alt";
+  EXPECT_TRUE(Bag.ReadStringValue("Fehlt", S));
   EXPECT_EQ(S, "");
 }
 
