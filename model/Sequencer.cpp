@@ -62,9 +62,11 @@ int32_t TSequence::DurationTenths() const { return CheckedMul(Duration, int32_t{
 
 RIZ_PUBLISHED(TSequenceList) {}
 
-TSequenceList::~TSequenceList() {
-  for (int I = 0; I < Count(); ++I)
-    if (auto* S = dynamic_cast<TSequence*>(TReflectiveObjectList::Items(I))) S->Finish();
+// Clear from here still reaches this class's ReleaseItem; the base destructor could not.
+TSequenceList::~TSequenceList() { Clear(); }
+
+void TSequenceList::ReleaseItem(TReflectivePersistent* Item) {
+  if (auto* S = dynamic_cast<TSequence*>(Item)) S->Finish();
 }
 
 TSequence* TSequenceList::Items(int Index) const {

@@ -66,7 +66,6 @@ class TSequenceList : public TReflectiveObjectList {
   RIZ_REFLECTIVE(TSequenceList, TReflectiveObjectList)
 public:
   TSequenceList() = default;
-  // Finishes every sequence while it is still whole, then frees them.
   ~TSequenceList() override;
 
   int Add(std::unique_ptr<TSequence> Item) { return TReflectiveObjectList::Add(std::move(Item)); }
@@ -74,6 +73,11 @@ public:
 
   TReflectiveClassRef ItemClass() const override { return &TSequence::StaticClass(); }
   void ReadInnerProperties(TPropertyBag& Bag) override;
+
+protected:
+  // Every way the list frees a sequence (Clear, Delete, destruction) finishes it first, so its
+  // own Unprepare runs while it is still whole.
+  void ReleaseItem(TReflectivePersistent* Item) override;
 };
 
 // Plays a list of sequences in order. Not persistent.

@@ -416,12 +416,14 @@ void TReflectiveObjectList::Clear() {
   // Items are freed after they left the list, so a destructor never sees a half-cleared list.
   std::vector<std::unique_ptr<TReflectivePersistent>> Old;
   Old.swap(FItems);
+  for (const auto& Item : Old) ReleaseItem(Item.get());
 }
 
 void TReflectiveObjectList::Delete(int Index) {
   if (Index < 0 || Index >= Count()) RaiseListIndexError(Index);
   std::unique_ptr<TReflectivePersistent> Old = std::move(FItems[static_cast<size_t>(Index)]);
   FItems.erase(FItems.begin() + Index);
+  ReleaseItem(Old.get());
 }
 
 TReflectivePersistent* TReflectiveObjectList::Items(int Index) const {

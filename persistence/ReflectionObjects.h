@@ -618,6 +618,11 @@ public:
   void ReadInnerProperties(TPropertyBag& Bag) override;
   void WriteInnerProperties(TPropertyBag& Bag) override;
 
+protected:
+  // Runs for every item the list is about to free (by Clear, Delete, or a typed list's own
+  // destructor through Clear), while the item is still whole; Item may be nullptr.
+  virtual void ReleaseItem(TReflectivePersistent* Item) {}
+
 private:
   std::vector<std::unique_ptr<TReflectivePersistent>> FItems;
 };

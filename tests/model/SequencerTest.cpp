@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,24 @@ TEST_F(Sequencer, DestroyingTheControllerFinishesTheCurrentSequence) {
     C.Next();
   }
   EXPECT_EQ(GLog, (std::vector<std::string>{"prepare a", "unprepare a", "prepare b", "unprepare b"}));
+}
+
+TEST_F(Sequencer, EveryWayAListFreesAPreparedSequenceRunsItsOwnUnprepare) {
+  // The base destructor reaches only the base Unprepare, so the list has to finish first.
+  const std::vector<std::pair<std::string, std::function<void(std::unique_ptr<TSequenceList>&)>>> Ways = {
+      {"Clear", [](std::unique_ptr<TSequenceList>& L) { L->Clear(); }},
+      {"Delete", [](std::unique_ptr<TSequenceList>& L) { L->Delete(0); L->Delete(0); }},
+      {"destruction", [](std::unique_ptr<TSequenceList>& L) { L.reset(); }},
+  };
+  for (const auto& [Way, Free] : Ways) {
+    GLog.clear();
+    auto L = std::make_unique<TSequenceList>();
+    L->Add(Seq("a"));
+    L->Add(Seq("b"));  // never prepared: nothing to undo
+    L->Items(0)->Start();
+    Free(L);
+    EXPECT_EQ(GLog, (std::vector<std::string>{"prepare a", "unprepare a"})) << Way;
+  }
 }
 
 TEST_F(Sequencer, ListRoundTripKeepsClassesNamesAndDurations) {
