@@ -24,7 +24,6 @@ TBinding BindingOf(const TPropertyInfo& P) {
     case tkLString:
     case tkWString:
       return TBinding::Text;
-    case tkUnknown:
     case tkEnumeration:
     case tkFloat:
     case tkSet:
@@ -37,7 +36,10 @@ TBinding BindingOf(const TPropertyInfo& P) {
     case tkInt64:
     case tkDynArray:
       return TBinding::None;
+    case tkUnknown:
+      break;
   }
+  // Unknown, or outside the kinds there are: both operations refuse it alike.
   throw Exception(SUnknownKind + P.Name);
 }
 

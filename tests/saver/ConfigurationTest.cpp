@@ -56,6 +56,16 @@ RIZ_PUBLISHED(TBindingSample) {
   D.Float("Ratio", &TBindingSample::Ratio);
 }
 
+// Kinds the frames do not know: the unknown kind and one beyond the last.
+class TUnknownKindSample : public TReflectivePersistent {
+  RIZ_REFLECTIVE(TUnknownKindSample, TReflectivePersistent)
+};
+RIZ_PUBLISHED(TUnknownKindSample) { D.Opaque("Geheim", tkUnknown); }
+class TFutureKindSample : public TReflectivePersistent {
+  RIZ_REFLECTIVE(TFutureKindSample, TReflectivePersistent)
+};
+RIZ_PUBLISHED(TFutureKindSample) { D.Opaque("Zukunft", tkDynArray + 1); }
+
 namespace {
 
 // A frame with the controls the sample's integer and text properties need.
@@ -162,6 +172,24 @@ TEST(ObjectPropertiesFrame, AMissingOrWrongControlIsAClearError) {
   E->setObjectName("txtCount");
   EXPECT_THROW(Wrong.SetObject(&S), EInvalidCast);
   EXPECT_THROW(Wrong.StoreObject(&S), EInvalidCast);
+}
+
+TEST(ObjectPropertiesFrame, AKindOutsideTheBoundOnesIsTheUnknownTypeErrorFromBothOperations) {
+  TUnknownKindSample U;
+  TFutureKindSample F;
+  const std::vector<std::pair<TReflectivePersistent*, std::string>> Cases = {{&U, "Geheim"}, {&F, "Zukunft"}};
+  for (const auto& [Obj, Name] : Cases) {
+    const std::string Expected = "TfraRizuderBaseFrame.DisplayProperty : Unknown type of property " + Name;
+    for (const bool Store : {false, true}) {
+      TfraObjectProperties Frame;
+      try {
+        Store ? Frame.StoreObject(Obj) : Frame.SetObject(Obj);
+        ADD_FAILURE() << Name << (Store ? " stored" : " shown");
+      } catch (const Exception& E) {
+        EXPECT_EQ(E.what(), Expected);
+      }
+    }
+  }
 }
 
 TEST(ObjectPropertiesFrame, ReadOnlySwitchesEditsAndDisablesOtherControlsInsideContainers) {
