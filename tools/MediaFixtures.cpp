@@ -44,6 +44,17 @@ void EndChunk(std::string& S, size_t SizeAt) {
   if (S.size() % 2) S.push_back('\0');  // RIFF chunks are word aligned
 }
 
+void PutBE(std::string& S, uint32_t V, int Bytes) {
+  for (int I = Bytes - 1; I >= 0; --I) S.push_back(static_cast<char>((V >> (8 * I)) & 0xFF));
+}
+
+// A MIDI variable-length quantity: seven bits a byte, most significant first.
+void PutVarLen(std::string& S, uint32_t V) {
+  std::string Groups(1, static_cast<char>(V & 0x7F));
+  while (V >>= 7) Groups.insert(Groups.begin(), static_cast<char>(0x80 | (V & 0x7F)));
+  S += Groups;
+}
+
 std::string JpegFrame(int Width, int Height, int Index, int Frames) {
   QImage Img(Width, Height, QImage::Format_RGB32);
   const int Hue = Frames > 1 ? (Index * 300) / (Frames - 1) : 0;
@@ -81,6 +92,41 @@ std::string SineWav(int DurationMs, int FrequencyHz, int SampleRate) {
     Put16(S, static_cast<uint16_t>(V));
   }
   return S;
+}
+
+std::string MidiTune(int NoteMs, int Notes) {
+  // 500 ticks a quarter note at 500,000 microseconds a quarter: one tick is one millisecond.
+  std::string Track;
+  PutVarLen(Track, 0);
+  Track += "\xFF\x51\x03";  // tempo
+  PutBE(Track, 500000, 3);
+  PutVarLen(Track, 0);
+  Track += "\xC0";  // program: acoustic grand piano
+  Track.push_back('\0');
+  static const int Scale[] = {0, 2, 4, 5, 7, 9, 11};
+  for (int I = 0; I < Notes; ++I) {
+    const auto Key = static_cast<char>(60 + (12 * (I / 7)) % 48 + Scale[I % 7]);
+    PutVarLen(Track, 0);
+    Track += "\x90";  // note on, channel 1
+    Track.push_back(Key);
+    Track.push_back('\x64');
+    PutVarLen(Track, static_cast<uint32_t>(NoteMs));
+    Track += "\x80";  // note off
+    Track.push_back(Key);
+    Track.push_back('\x40');
+  }
+  PutVarLen(Track, 0);
+  Track += "\xFF\x2F";  // end of track
+  Track.push_back('\0');
+
+  std::string S = "MThd";
+  PutBE(S, 6, 4);
+  PutBE(S, 0, 2);  // format 0: one track
+  PutBE(S, 1, 2);
+  PutBE(S, 500, 2);
+  S += "MTrk";
+  PutBE(S, static_cast<uint32_t>(Track.size()), 4);
+  return S + Track;
 }
 
 std::string MjpegAvi(int Width, int Height, int Frames, int Fps) {
