@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <iterator>
 #include <random>
+#include <string>
 
 #include "graphics/GfxTool.h"
 #include "graphics/GraphicObjects.h"
@@ -236,7 +238,7 @@ static void BM_PaintControl(benchmark::State& State) {
   }
   Done(State);
 }
-BENCHMARK(BM_PaintControl)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintControl)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // The stretch alone, straight into a picture of the client's size.
 static void BM_StretchToImage(benchmark::State& State) {
@@ -251,7 +253,7 @@ static void BM_StretchToImage(benchmark::State& State) {
   }
   Done(State);
 }
-BENCHMARK(BM_StretchToImage)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StretchToImage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 static void BM_PixmanStretch(benchmark::State& State) {
   TDIBRaster R(W, H);
@@ -273,5 +275,75 @@ static void BM_PixmanStretch(benchmark::State& State) {
   State.SetBytesProcessed(State.iterations() * FrameBytes);
 }
 BENCHMARK(BM_PixmanStretch)->Unit(benchmark::kMicrosecond);
+
+namespace {
+// Source block (taken from the top-left of a raster of at least that size) and destination.
+struct TStretchSize {
+  int SrcW, SrcH, DestW, DestH;
+  const char* Name;
+};
+constexpr TStretchSize StretchSizes[] = {
+    {1600, 1200, 1920, 1200, "1600x1200 to 1920x1200"},
+    {1600, 1200, 1920, 1080, "1600x1200 to 1920x1080"},
+    {800, 600, 1920, 1200, "800x600 to 1920x1200"},
+    {640, 480, 2560, 1440, "640x480 to 2560x1440"},
+    {1023, 767, 1601, 1199, "1023x767 to 1601x1199"},
+    {1600, 1200, 1600, 1200, "1600x1200 unscaled"},
+    {1600, 1200, 1024, 768, "1600x1200 to 1024x768"},
+    {1600, 1200, 800, 600, "1600x1200 to 800x600"},
+    {2048, 1536, 1280, 720, "2048x1536 to 1280x720"},
+    {1600, 1200, 152, 112, "1600x1200 to 152x112 (preview)"},
+};
+constexpr int64_t StretchSizeCount = int64_t(std::size(StretchSizes));
+
+int64_t DestBytes(const TStretchSize& S) { return int64_t(S.DestW) * S.DestH * 4; }
+}  // namespace
+
+// The stretch into a picture of the destination's size for enlarging, shrinking and odd
+// sizes; Range(0) the path as above, Range(1) the size. Bytes processed count the destination.
+static void BM_StretchSizes(benchmark::State& State) {
+  ForcePath(State);
+  const TStretchSize& S = StretchSizes[State.range(1)];
+  TDIBRaster R(S.SrcW, S.SrcH);
+  Randomize(R, 9);
+  QImage Target(S.DestW, S.DestH, QImage::Format_RGB32);
+  plat::TPaintTarget DC(&Target);
+  for (auto _ : State) {
+    R.StretchToDC(&DC, 0, 0, S.SrcW, S.SrcH, 0, 0, S.DestW, S.DestH, plat::COLORONCOLOR);
+    benchmark::ClobberMemory();
+  }
+  ClearProcessorOverride();
+  gfx::SetVectorLevel(gfx::BestVectorLevel());
+  State.SetBytesProcessed(State.iterations() * DestBytes(S));
+  static const char* Paths[] = {"plain", "fast sse2", "fast avx2"};
+  State.SetLabel(std::string(Paths[State.range(0)]) + ", " + S.Name);
+}
+BENCHMARK(BM_StretchSizes)
+    ->ArgsProduct({{0, 1, 2}, benchmark::CreateDenseRange(0, StretchSizeCount - 1, 1)})
+    ->Unit(benchmark::kMicrosecond);
+
+static void BM_PixmanStretchSizes(benchmark::State& State) {
+  const TStretchSize& S = StretchSizes[State.range(0)];
+  TDIBRaster R(S.SrcW, S.SrcH);
+  Randomize(R, 9);
+  QImage Target(S.DestW, S.DestH, QImage::Format_RGB32);
+  pixman_image_t* Src = Wrap(R);
+  pixman_image_t* Dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, S.DestW, S.DestH,
+                                                 reinterpret_cast<uint32_t*>(Target.bits()), int(Target.bytesPerLine()));
+  pixman_transform_t T;
+  pixman_transform_init_scale(&T, pixman_double_to_fixed(double(S.SrcW) / S.DestW),
+                              pixman_double_to_fixed(double(S.SrcH) / S.DestH));
+  pixman_image_set_transform(Src, &T);
+  pixman_image_set_filter(Src, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  for (auto _ : State) {
+    pixman_image_composite32(PIXMAN_OP_SRC, Src, nullptr, Dst, 0, 0, 0, 0, 0, 0, S.DestW, S.DestH);
+    benchmark::ClobberMemory();
+  }
+  pixman_image_unref(Src);
+  pixman_image_unref(Dst);
+  State.SetBytesProcessed(State.iterations() * DestBytes(S));
+  State.SetLabel(S.Name);
+}
+BENCHMARK(BM_PixmanStretchSizes)->DenseRange(0, StretchSizeCount - 1, 1)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "graphics/GfxTool_p.h"
 #include "persistence/BasicUtility.h"
 #include "persistence/CPUUtility.h"
 
@@ -136,6 +137,22 @@ void TDIBRaster::StretchToDC(plat::TPaintTarget* ADC, int SrcX, int SrcY, int Sr
                              int Mode) {
   plat::SetStretchBltMode(ADC, Mode);
   if (!ADC || !Bits || SrcWidth <= 0 || SrcHeight <= 0 || DestWidth <= 0 || DestHeight <= 0) return;
+  const auto Stretch = UseFastPaths() ? gfx::stretch::StretchFast : StretchNearest;
+  // Straight into the pixels behind the context where it allows that: no copy in between.
+  plat::TDirectPixels Px;
+  if (ADC->DirectPixels(Px)) {
+    const int64_t GX = int64_t(DestX) + Px.OffsetX, GY = int64_t(DestY) + Px.OffsetY;
+    for (const QRect& R : Px.Clip) {
+      // The part of the destination grid inside this rectangle of the picture.
+      const int64_t X0 = std::max<int64_t>(0, R.left() - GX), Y0 = std::max<int64_t>(0, R.top() - GY);
+      const int64_t X1 = std::min<int64_t>(DestWidth, int64_t(R.right()) + 1 - GX);
+      const int64_t Y1 = std::min<int64_t>(DestHeight, int64_t(R.bottom()) + 1 - GY);
+      if (X1 <= X0 || Y1 <= Y0) continue;
+      Stretch(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, DestWidth, DestHeight, int(X0),
+              int(Y0), int(X1), int(Y1), Px.Bits + (GY + Y0) * Px.Stride + (GX + X0), Px.Stride);
+    }
+    return;
+  }
   // The part of the destination grid that can be seen.
   int64_t X0 = 0, Y0 = 0, X1 = DestWidth, Y1 = DestHeight;
   QImage* Target = ADC->Image();
@@ -156,20 +173,9 @@ void TDIBRaster::StretchToDC(plat::TPaintTarget* ADC, int SrcX, int SrcY, int Sr
     Y1 = std::min<int64_t>(DestHeight, int64_t(Vis.bottom()) + 1 - DestY);
     if (X1 <= X0 || Y1 <= Y0) return;
   }
-  const bool Direct = Target && (Target->format() == QImage::Format_RGB32 ||
-                                 Target->format() == QImage::Format_ARGB32 ||
-                                 Target->format() == QImage::Format_ARGB32_Premultiplied);
-  if (Direct) {
-    const ptrdiff_t Stride = Target->bytesPerLine() / 4;
-    auto* Out = reinterpret_cast<uint32_t*>(Target->bits()) + (DestY + Y0) * Stride + (DestX + X0);
-    StretchNearest(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, DestWidth, DestHeight,
-                   int(X0), int(Y0), int(X1), int(Y1), Out, Stride);
-    return;
-  }
   QImage& Scratch = ScratchImage(int(X1 - X0), int(Y1 - Y0));
-  StretchNearest(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, DestWidth, DestHeight,
-                 int(X0), int(Y0), int(X1), int(Y1), reinterpret_cast<uint32_t*>(Scratch.bits()),
-                 Scratch.bytesPerLine() / 4);
+  Stretch(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, DestWidth, DestHeight, int(X0), int(Y0),
+          int(X1), int(Y1), reinterpret_cast<uint32_t*>(Scratch.bits()), Scratch.bytesPerLine() / 4);
   ADC->PutImage(int(DestX + X0), int(DestY + Y0), Scratch);
 }
 

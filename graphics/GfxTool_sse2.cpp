@@ -1,13 +1,17 @@
 // Vector paths of Fade and Blend: every byte widened to a 16-bit lane, four pixels per SSE2
 // register, eight per AVX2 register (compiled for AVX2 here and chosen only when the processor
 // has it). They give exactly the plain paths' pixels (top byte 0 included) for every input.
-// Also the pixel fill, which every path shares.
+// Also the pixel fill, which every path shares, and the fast stretch: a column plan made once per
+// geometry, rows put together from vector loads of the source row, repeated rows copied.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
+#include <vector>
 
 #include "graphics/GfxTool.h"
+#include "graphics/GfxTool_p.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -170,6 +174,61 @@ void BlendSSE2(const uint8_t* Alpha, const TPixel* A, const TPixel* B, TPixel* D
 
 }  // namespace
 
+// ---------------------------------------------------------------------------------------------
+// The stretch's row on SSE2: four pixels from one unaligned load, rearranged by a shuffle whose
+// control the plan holds (a jump into one of the shuffles, as the control must be a constant).
+
+namespace stretch {
+
+namespace {
+#define RIZ_SHUF1(C) \
+  case C:            \
+    return _mm_shuffle_epi32(V, C);
+#define RIZ_SHUF4(C) RIZ_SHUF1(C) RIZ_SHUF1(C + 1) RIZ_SHUF1(C + 2) RIZ_SHUF1(C + 3)
+#define RIZ_SHUF16(C) RIZ_SHUF4(C) RIZ_SHUF4(C + 4) RIZ_SHUF4(C + 8) RIZ_SHUF4(C + 12)
+#define RIZ_SHUF64(C) RIZ_SHUF16(C) RIZ_SHUF16(C + 16) RIZ_SHUF16(C + 32) RIZ_SHUF16(C + 48)
+inline __m128i Shuffle(__m128i V, uint8_t Control) {
+  switch (Control) {
+    RIZ_SHUF64(0)
+    RIZ_SHUF64(64)
+    RIZ_SHUF64(128)
+    RIZ_SHUF64(192)
+  }
+  return V;
+}
+#undef RIZ_SHUF1
+#undef RIZ_SHUF4
+#undef RIZ_SHUF16
+#undef RIZ_SHUF64
+}  // namespace
+
+void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
+  constexpr uint32_t Opaque = 0xFF000000u;
+  const __m128i OpaqueV = _mm_set1_epi32(int(Opaque));
+  // Locals, since the stores below may alias anything.
+  const size_t First = P.First, Last = P.Last, Cols = P.Cols, Groups = P.Groups;
+  const int32_t* const Map = P.Map;
+  const uint8_t* const Kind = P.Kind;
+  const int32_t* const Base = P.Base;
+  const uint8_t* const Lanes = P.Lanes;
+  for (size_t I = 0; I < First; ++I) Out[I] = Opaque;
+  uint32_t* D = Out + First;
+  const int32_t* M = Map + First;
+  for (size_t G = 0; G < Groups; ++G, D += 4, M += 4) {
+    __m128i V;
+    if (Kind[G] == gkOneLoad)
+      V = Shuffle(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Src + Base[G])), Lanes[G]);
+    else
+      V = _mm_setr_epi32(int(Src[M[0]]), int(Src[M[1]]), int(Src[M[2]]), int(Src[M[3]]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D), _mm_or_si128(V, OpaqueV));
+  }
+  size_t I = First + 4 * Groups;
+  for (; I < Last; ++I) Out[I] = Src[Map[I]] | Opaque;
+  for (; I < Cols; ++I) Out[I] = Opaque;
+}
+
+}  // namespace stretch
+
 #else  // no vector unit known here: the plain paths stand in
 
 bool FastPathsAvailable() { return false; }
@@ -182,6 +241,119 @@ void BlendFast(const uint8_t* Alpha, const TPixel* A, const TPixel* B, TPixel* D
   BlendPlain(Alpha, A, B, Dest, Count);
 }
 
+namespace stretch {
+// Never chosen here (FastPathsAvailable is false), but the plan works without groups too.
+void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
+  for (size_t I = 0; I < P.Cols; ++I)
+    Out[I] = (I >= P.First && I < P.Last ? Src[P.Map[I]] : 0) | 0xFF000000u;
+}
+}  // namespace stretch
+
 #endif
+
+// ---------------------------------------------------------------------------------------------
+// The fast stretch
+
+namespace stretch {
+
+namespace {
+
+struct TPlanKey {
+  int W = 0, SrcX = 0, SrcW = 0, DestW = 0, X0 = 0, X1 = 0;
+  TVectorLevel Level = TVectorLevel::None;
+  friend bool operator==(const TPlanKey&, const TPlanKey&) = default;
+};
+
+struct TPlan {
+  TPlanKey Key;
+  bool Made = false;
+  std::vector<int32_t> Map, Base;
+  std::vector<uint8_t> Kind, Lanes;
+  TRowPlan View;
+};
+
+void MakePlan(TPlan& P, const TPlanKey& K) {
+  P.Key = K;
+  P.Made = true;
+  const size_t Cols = size_t(K.X1 - K.X0);
+  P.Map.assign(Cols, 0);
+  // The plain stretch's rule, column by column; the columns inside the source row form one run.
+  size_t First = Cols, Last = 0;
+  for (size_t I = 0; I < Cols; ++I) {
+    const int64_t Sx = K.SrcX + (int64_t(K.X0) + int64_t(I)) * K.SrcW / K.DestW;
+    if (Sx >= 0 && Sx < K.W) {
+      P.Map[I] = int32_t(Sx);
+      First = std::min(First, I);
+      Last = I + 1;
+    }
+  }
+  if (First > Last) First = Last;
+  const size_t Width = K.Level == TVectorLevel::AVX2 ? 8 : K.Level == TVectorLevel::SSE2 ? 4 : 0;
+  const size_t Groups = Width ? (Last - First) / Width : 0;
+  P.Kind.assign(Groups, gkScattered);
+  P.Base.assign(Groups, 0);
+  P.Lanes.assign(K.Level == TVectorLevel::AVX2 ? Groups * 8 : Groups, 0);
+  for (size_t G = 0; G < Groups; ++G) {
+    const int32_t* M = P.Map.data() + First + G * Width;
+    const int64_t Span = int64_t(M[Width - 1]) - M[0];
+    // A load must stay inside the source row: near its end it starts earlier.
+    if (K.Level == TVectorLevel::SSE2) {
+      if (K.W < 4 || Span > 3) continue;
+      const int32_t B = std::min(M[0], K.W - 4);
+      uint8_t Control = 0;
+      for (size_t L = 0; L < 4; ++L) Control = uint8_t(Control | ((M[L] - B) << (2 * L)));
+      P.Kind[G] = gkOneLoad;
+      P.Base[G] = B;
+      P.Lanes[G] = Control;
+    } else {
+      const int Reach = Span <= 7 ? 8 : Span <= 15 ? 16 : 0;
+      if (Reach == 0 || K.W < Reach) continue;
+      const int32_t B = std::min(M[0], K.W - Reach);
+      for (size_t L = 0; L < 8; ++L) P.Lanes[G * 8 + L] = uint8_t(M[L] - B);
+      P.Kind[G] = Reach == 8 ? gkOneLoad : gkTwoLoads;
+      P.Base[G] = B;
+    }
+  }
+  P.View = TRowPlan{Cols, First, Last, P.Map.data(), Groups, P.Kind.data(), P.Base.data(), P.Lanes.data()};
+}
+
+// A few geometries are kept: a paint clipped to several rectangles alternates between them.
+const TRowPlan& PlanFor(const TPlanKey& K) {
+  thread_local std::array<TPlan, 4> Plans;
+  thread_local size_t Next = 0;
+  for (TPlan& P : Plans)
+    if (P.Made && P.Key == K) return P.View;
+  TPlan& P = Plans[Next];
+  Next = (Next + 1) % Plans.size();
+  MakePlan(P, K);
+  return P.View;
+}
+
+}  // namespace
+
+void StretchFast(const uint32_t* Src, int W, int H, int SrcX, int SrcY, int SrcW, int SrcH,
+                 int DestW, int DestH, int X0, int Y0, int X1, int Y1, uint32_t* Out,
+                 ptrdiff_t OutStride) {
+  const TVectorLevel Level = VectorLevel();
+  const TRowPlan& Plan = PlanFor(TPlanKey{W, SrcX, SrcW, DestW, X0, X1, Level});
+  void (*const Row)(const uint32_t*, uint32_t*, const TRowPlan&) = Level == TVectorLevel::AVX2 ? RowAVX2 : RowSSE2;
+  const size_t Bytes = Plan.Cols * sizeof(uint32_t);
+  int64_t PrevSy = INT64_MIN;
+  uint32_t* Prev = nullptr;
+  for (int Dy = Y0; Dy < Y1; ++Dy) {
+    uint32_t* R = Out + ptrdiff_t(Dy - Y0) * OutStride;
+    const int64_t Sy = SrcY + int64_t(Dy) * SrcH / DestH;
+    if (Prev && Sy == PrevSy)
+      std::memcpy(R, Prev, Bytes);  // the row just made, still in the cache
+    else if (Sy < 0 || Sy >= H)
+      std::fill_n(R, Plan.Cols, 0xFF000000u);
+    else
+      Row(Src + Sy * W, R, Plan);
+    PrevSy = Sy;
+    Prev = R;
+  }
+}
+
+}  // namespace stretch
 
 }  // namespace gfx

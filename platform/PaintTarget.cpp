@@ -1,6 +1,7 @@
 #include "platform/PaintTarget.h"
 
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QString>
 
@@ -152,6 +153,47 @@ void TPaintTarget::PutImage(int X, int Y, const QImage& Img) {
     auto* Dst = reinterpret_cast<uint32_t*>(FImage->scanLine(int(Row))) + L;
     std::memcpy(Dst, Src, size_t(R - L) * 4);
   }
+}
+
+namespace {
+bool Raw32(const QImage& Img) {
+  return Img.format() == QImage::Format_RGB32 || Img.format() == QImage::Format_ARGB32 ||
+         Img.format() == QImage::Format_ARGB32_Premultiplied;
+}
+}  // namespace
+
+bool TPaintTarget::DirectPixels(TDirectPixels& Px) const {
+  if (!FPainter) {
+    if (!FImage || FImage->isNull() || !Raw32(*FImage)) return false;
+    Px.Bits = reinterpret_cast<uint32_t*>(FImage->bits());
+    Px.Stride = FImage->bytesPerLine() / 4;
+    Px.OffsetX = Px.OffsetY = 0;
+    Px.Clip = QRegion(FImage->rect());
+    return true;
+  }
+  // Only Qt's raster engine paints plain memory that a write of ours can join; a painter that
+  // scales or blends, or one that records, needs its own drawing.
+  QPaintEngine* Engine = FPainter->paintEngine();
+  if (!FPainter->isActive() || !Engine || Engine->type() != QPaintEngine::Raster) return false;
+  QPaintDevice* Dev = Engine->paintDevice();
+  if (!Dev || Dev->devType() != QInternal::Image) return false;
+  auto* Img = static_cast<QImage*>(Dev);
+  // Shared memory would be copied by the write access below, away from what the painter paints.
+  if (Img->isNull() || !Raw32(*Img) || !Img->isDetached() || Img->devicePixelRatio() != 1.0) return false;
+  const QTransform T = FPainter->deviceTransform();
+  const auto Whole = [](double V) { return V == std::floor(V) && std::abs(V) <= 1e9; };
+  if (T.type() > QTransform::TxTranslate || !Whole(T.dx()) || !Whole(T.dy()) || FPainter->opacity() != 1.0)
+    return false;
+  // The engine's clip (the part being repainted; none means all) and the painter's own.
+  QRegion Clip(Img->rect());
+  if (const QRegion System = Engine->systemClip(); !System.isEmpty()) Clip &= System;
+  if (FPainter->hasClipping()) Clip &= T.map(FPainter->clipRegion());
+  Px.Bits = reinterpret_cast<uint32_t*>(Img->bits());
+  Px.Stride = Img->bytesPerLine() / 4;
+  Px.OffsetX = int(T.dx());
+  Px.OffsetY = int(T.dy());
+  Px.Clip = Clip;
+  return true;
 }
 
 int SetStretchBltMode(TPaintTarget* DC, int Mode) {

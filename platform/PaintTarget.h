@@ -8,7 +8,9 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QRegion>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -121,6 +123,17 @@ inline constexpr uint32_t DT_NOCLIP = 0x100;
 inline constexpr uint32_t DT_CALCRECT = 0x400;
 inline constexpr uint32_t DT_NOPREFIX = 0x800;
 
+// The 32-bit pixels a context's output lands in, for writing them directly: the context's
+// point (X, Y) is the picture's pixel (X + OffsetX, Y + OffsetY), unscaled, and only pixels
+// inside Clip (the picture's coordinates, within its bounds) may be written.
+struct TDirectPixels {
+  uint32_t* Bits = nullptr;  // the picture's pixel (0, 0)
+  ptrdiff_t Stride = 0;      // in pixels
+  int OffsetX = 0;
+  int OffsetY = 0;
+  QRegion Clip;
+};
+
 class TPaintTarget {
 public:
   // A memory context with nothing selected: text can be measured, drawing does nothing.
@@ -140,6 +153,11 @@ public:
   void Paint(const std::function<void(QPainter&)>& Draw);
   // Puts an image at (X, Y) unscaled, as a block copy (no blending).
   void PutImage(int X, int Y, const QImage& Image);
+  // The pixels behind the context when a block copy may write them straight: an image of
+  // 32-bit pixels, or the raster picture an active painter draws into (a widget's backing
+  // store) when its transform only moves and it paints opaquely. False otherwise: the caller
+  // goes through PutImage.
+  bool DirectPixels(TDirectPixels& Px) const;
 
   // The objects selected into the context (set by a canvas before each use).
   QFont Font;

@@ -1,11 +1,20 @@
 // Output of a raster to a device context: the unscaled block copy and the drop-or-repeat stretch,
-// onto an image context and onto an active painter.
+// onto an image context and onto an active painter; the fast stretch against the plain one, and
+// the window's paint straight into its backing store.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QBackingStore>
 #include <QPainter>
 
+#include <cstring>
+#include <random>
+#include <vector>
+
 #include "graphics/GfxTool.h"
+#include "graphics/GraphicObjects.h"
+#include "persistence/CPUUtility.h"
 
 namespace {
 
@@ -134,4 +143,175 @@ TEST(StretchTest, DrawToDCThroughAPainter) {
   }
   for (int Y = 0; Y < 8; ++Y)
     for (int X = 0; X < 8; ++X) ASSERT_EQ(Colour(Img, X + 3, Y + 4), At(R, X, Y));
+}
+
+namespace {
+
+// The plain stretch (level None), or the fast one on one vector unit, for the guard's lifetime.
+class ForceStretchPath {
+public:
+  explicit ForceStretchPath(gfx::TVectorLevel Level) {
+    OverrideProcessorFeatures(Level != gfx::TVectorLevel::None, false);
+    gfx::SetVectorLevel(Level);
+  }
+  ~ForceStretchPath() {
+    ClearProcessorOverride();
+    gfx::SetVectorLevel(gfx::BestVectorLevel());
+  }
+};
+
+std::vector<gfx::TVectorLevel> FastLevels() {
+  std::vector<gfx::TVectorLevel> L;
+  if (gfx::FastPathsAvailable()) L.push_back(gfx::TVectorLevel::SSE2);
+  if (gfx::BestVectorLevel() >= gfx::TVectorLevel::AVX2) L.push_back(gfx::TVectorLevel::AVX2);
+  return L;
+}
+
+// Mostly small, sometimes up to Max: 1 to Max, spread evenly over the orders of magnitude.
+int RandomSize(std::mt19937& Rng, int Max) {
+  return std::clamp(int(std::exp(std::uniform_real_distribution<double>(0, std::log(Max + 1.0))(Rng))), 1, Max);
+}
+
+int Between(std::mt19937& Rng, int Lo, int Hi) { return std::uniform_int_distribution<int>(Lo, Hi)(Rng); }
+
+}  // namespace
+
+TEST(StretchTest, FastPathsGiveThePlainPixelsForSeededRandomGeometries) {
+  const std::vector<gfx::TVectorLevel> Levels = FastLevels();
+  if (Levels.empty()) GTEST_SKIP() << "no vector unit";
+  std::mt19937 Rng(20240917);
+  int64_t Pixels = 0;
+  for (int Case = 0; Case < 400; ++Case) {
+    // The raster, the source block (reaching past the raster on any side now and then), the
+    // destination grid and the picture it is clipped to, each from 1 to beyond 2048.
+    TDIBRaster R(RandomSize(Rng, 2100), RandomSize(Rng, 2100));
+    for (size_t I = 0; I < R.PixelCount(); ++I) R.Bits[I] = uint32_t(Rng());
+    const bool Inside = Rng() % 4 != 0;
+    const int SW = Inside ? Between(Rng, 1, R.Width) : RandomSize(Rng, 2 * R.Width);
+    const int SH = Inside ? Between(Rng, 1, R.Height) : RandomSize(Rng, 2 * R.Height);
+    const int SX = Inside ? Between(Rng, 0, R.Width - SW) : Between(Rng, -SW, R.Width);
+    const int SY = Inside ? Between(Rng, 0, R.Height - SH) : Between(Rng, -SH, R.Height);
+    // Now and then a width whose eight columns span about 4 to 18 source columns: the edges
+    // between the ways a vector path gathers its pixels.
+    const int DW = Rng() % 3 == 0 ? std::max(1, int(int64_t(SW) * 7 / Between(Rng, 4, 18))) : RandomSize(Rng, 2100);
+    const int DH = RandomSize(Rng, 2100);
+    const bool Clipped = Rng() % 2 != 0;
+    const int TW = Clipped ? RandomSize(Rng, DW + 8) : DW, TH = Clipped ? RandomSize(Rng, DH + 8) : DH;
+    const int DX = Clipped ? Between(Rng, -DW, TW) : 0, DY = Clipped ? Between(Rng, -DH, TH) : 0;
+    QImage Plain(TW, TH, QImage::Format_RGB32);
+    for (int Y = 0; Y < TH; ++Y)
+      for (int X = 0; X < TW; ++X) reinterpret_cast<uint32_t*>(Plain.scanLine(Y))[X] = uint32_t(Rng());
+    QImage Fast = Plain.copy();  // the pixels the stretch does not reach must stay
+    {
+      ForceStretchPath F(gfx::TVectorLevel::None);
+      plat::TPaintTarget DC(&Plain);
+      R.StretchToDC(&DC, SX, SY, SW, SH, DX, DY, DW, DH, plat::COLORONCOLOR);
+    }
+    for (gfx::TVectorLevel L : Levels) {
+      ForceStretchPath F(L);
+      QImage Out = Fast.copy();
+      plat::TPaintTarget DC(&Out);
+      R.StretchToDC(&DC, SX, SY, SW, SH, DX, DY, DW, DH, plat::COLORONCOLOR);
+      ASSERT_TRUE(Out == Plain && std::memcmp(Out.constBits(), Plain.constBits(), size_t(Plain.sizeInBytes())) == 0)
+          << "case " << Case << " on " << (L == gfx::TVectorLevel::AVX2 ? "avx2" : "sse2") << ": raster "
+          << R.Width << "x" << R.Height << ", source " << SX << "," << SY << " " << SW << "x" << SH
+          << ", destination " << DX << "," << DY << " " << DW << "x" << DH << " in " << TW << "x" << TH;
+    }
+    Pixels += int64_t(TW) * TH;
+  }
+  EXPECT_GT(Pixels, 1000000);
+}
+
+TEST(StretchTest, ThroughAPainterItWritesWhereThePainterWouldAndNowhereElse) {
+  TDIBRaster R(30, 20);
+  Number(R);
+  // What a painter shows of the plain stretch: the block drawn through it as a copy.
+  QImage Block(70, 50, QImage::Format_RGB32);
+  {
+    plat::TPaintTarget DC(&Block);
+    R.StretchToDC(&DC, 0, 0, 30, 20, 0, 0, 70, 50, plat::COLORONCOLOR);
+  }
+  const std::function<void(QPainter&)> States[] = {
+      [](QPainter& P) { P.translate(-7, 11); },
+      [](QPainter& P) { P.translate(9, 4); P.setClipRegion(QRegion(3, 2, 20, 30) + QRegion(40, 10, 100, 5)); },
+      [](QPainter& P) { P.scale(2, 1.5); },
+      [](QPainter& P) { P.setOpacity(0.5); },
+      [](QPainter& P) { P.rotate(10); },
+  };
+  for (size_t I = 0; I < std::size(States); ++I) {
+    QImage Expected(80, 60, QImage::Format_ARGB32_Premultiplied), Img(80, 60, QImage::Format_ARGB32_Premultiplied);
+    Expected.fill(0xFF123456);
+    Img.fill(0xFF123456);
+    {
+      QPainter P(&Expected);
+      States[I](P);
+      P.setCompositionMode(QPainter::CompositionMode_Source);
+      P.drawImage(5, 3, Block);
+    }
+    {
+      QPainter P(&Img);
+      States[I](P);
+      plat::TPaintTarget DC(&P);
+      R.StretchToDC(&DC, 0, 0, 30, 20, 5, 3, 70, 50, plat::COLORONCOLOR);
+    }
+    EXPECT_TRUE(Img == Expected) << "painter state " << I;
+  }
+}
+
+namespace {
+// Records what the platform offers the paint for writing directly.
+class TDirectProbe : public TCustomGraphics {
+public:
+  using TCustomGraphics::TCustomGraphics;
+  bool Direct = false;
+  plat::TDirectPixels Px;
+
+protected:
+  void Paint(plat::TPaintTarget& DC) override {
+    Direct = DC.DirectPixels(Px);
+    TCustomGraphics::Paint(DC);
+  }
+};
+
+// Raster pixel (X, Y) of the picture shown in a Client-sized area: the nearest-neighbour rule.
+uint32_t Shown(const TDIBRaster& R, QSize Client, int X, int Y) {
+  return At(R, int64_t(X) * R.Width / Client.width(), int64_t(Y) * R.Height / Client.height());
+}
+}  // namespace
+
+TEST(StretchTest, TheWindowsPaintStretchesStraightIntoItsBackingStore) {
+  QWidget Top;
+  Top.resize(300, 200);
+  auto* C = new TDirectProbe(&Top);
+  C->setGeometry(17, 9, 251, 163);
+  C->SetRasterSize(40, 30);
+  Number(*C->Raster());
+  Top.show();
+  QApplication::processEvents();
+  C->repaint();
+  QBackingStore* Store = Top.backingStore();
+  ASSERT_NE(Store, nullptr);
+  ASSERT_EQ(Store->paintDevice()->devType(), QInternal::Image);
+  const auto* Back = static_cast<const QImage*>(Store->paintDevice());
+  ASSERT_TRUE(C->Direct) << "the platform offers no pixels to write";
+  EXPECT_EQ(C->Px.Bits, reinterpret_cast<const uint32_t*>(Back->constBits()));
+  EXPECT_EQ(QPoint(C->Px.OffsetX, C->Px.OffsetY), C->pos());
+  const QSize Client = C->size();
+  const auto ShowsRaster = [&](const TDIBRaster& R, const QRect& Part) {
+    for (int Y = Part.top(); Y <= Part.bottom(); ++Y)
+      for (int X = Part.left(); X <= Part.right(); ++X)
+        if (Back->pixel(C->x() + X, C->y() + Y) != (0xFF000000u | Shown(R, Client, X, Y))) return false;
+    return true;
+  };
+  EXPECT_TRUE(ShowsRaster(*C->Raster(), C->rect()));
+  // A partial repaint writes its region only.
+  TDIBRaster Before(40, 30);
+  C->Raster()->CopyTo(&Before);
+  C->Raster()->Clear(0x00ABCDEF);
+  const QRect Part(30, 20, 50, 40);
+  C->repaint(Part);
+  EXPECT_TRUE(ShowsRaster(*C->Raster(), Part));
+  EXPECT_TRUE(ShowsRaster(Before, QRect(0, 0, Client.width(), 20)));
+  EXPECT_TRUE(ShowsRaster(Before, QRect(80, 20, Client.width() - 80, Client.height() - 20)));
+  EXPECT_EQ(Back->pixel(C->x() - 1, C->y() + 5), Back->pixel(0, 0));  // the parent's area stays
 }

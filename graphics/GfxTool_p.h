@@ -1,0 +1,46 @@
+#pragma once
+// The fast stretch's column plan and row routines, shared by GfxTool and its vector units.
+//
+// Only plain declarations here: the AVX2 unit includes this header, and any inline function it
+// compiled (from a template or a library header) could be the copy the linker keeps for every
+// unit, running AVX2 instructions on processors without them.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace gfx::stretch {
+
+// How a group of output columns gets its pixels.
+enum TGroupKind : uint8_t {
+  gkScattered = 0,  // one load per pixel
+  gkOneLoad = 1,    // all from one vector load starting at Base, rearranged
+  gkTwoLoads = 2,   // from two neighbouring vector loads (AVX2 only)
+};
+
+// Where each output column of one geometry takes its pixel; the same for every row. Columns
+// [0, First) and [Last, Cols) fall outside the source row and are black. From First on, the
+// columns form Groups groups of the vector width (4 for SSE2, 8 for AVX2); the rest, up to
+// Last, go pixel by pixel.
+struct TRowPlan {
+  size_t Cols = 0, First = 0, Last = 0;
+  const int32_t* Map = nullptr;   // source column of output column I, for I in [First, Last)
+  size_t Groups = 0;
+  const uint8_t* Kind = nullptr;  // TGroupKind per group
+  const int32_t* Base = nullptr;  // per group: the first source column loaded
+  // SSE2: per group the shuffle control (2 bits per pixel); AVX2: per group 8 bytes, each
+  // pixel's source column minus Base (0..15).
+  const uint8_t* Lanes = nullptr;
+};
+
+// One output row from the source row Src (which holds at least every column the plan names);
+// output pixels are opaque (top byte 0xFF).
+void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
+void RowAVX2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
+
+// The fast path of StretchToDC: the same arguments and the same pixels as the plain stretch
+// (see GfxTool.cpp), on the widest vector unit allowed.
+void StretchFast(const uint32_t* Src, int W, int H, int SrcX, int SrcY, int SrcW, int SrcH,
+                 int DestW, int DestH, int X0, int Y0, int X1, int Y1, uint32_t* Out,
+                 ptrdiff_t OutStride);
+
+}  // namespace gfx::stretch
