@@ -41,12 +41,9 @@ void TEmbeddedFont::ReadInnerProperties(TPropertyBag& Bag) {
       plat::RemoveFontResource(FFontId);
       std::remove(TempFileName.c_str());
       FFontId = -1;
+      TempFileName.clear();  // until a new file is ours, no name here may be deleted
     }
-    MakeUniqueFileName(GetTempDir(), "EMB_FNT_", "TTF", TempFileName);
-    {
-      TFileStream File(TempFileName, fmCreate);
-      File.WriteBuffer(Buffer.get(), Size);
-    }
+    CreateUniqueFile(GetTempDir(), "EMB_FNT_", "TTF", TempFileName)->WriteBuffer(Buffer.get(), Size);
     FFontId = plat::AddFontResource(TempFileName);
     if (FFontId < 0) ShowLastError("TEmbeddedFont.ReadInnerProperties", plat::LastError());
     plat::BroadcastFontChange();

@@ -59,10 +59,11 @@ void TMedia::ReadInnerProperties(TPropertyBag& Bag) {
   FileDate = Bag.ReadFloat("FileDate");
   // Reading into a medium that already has its file replaces that file, never leaks it.
   if (!FileName.empty()) std::remove(FileName.c_str());
+  FileName.clear();  // until a new file is ours, no name here may be deleted
   FPicture.reset();
-  MakeUniqueFileName(GetTempDir(), "SCR_MEDIA", FileNameSafe(Extension), FileName);
-  TFileStream File(FileName, fmCreate);
-  Bag.ReadStream("MediaContent", File);
+  const std::unique_ptr<TFileStream> File =
+      CreateUniqueFile(GetTempDir(), "SCR_MEDIA", FileNameSafe(Extension), FileName);
+  Bag.ReadStream("MediaContent", *File);
 }
 
 void TMedia::WriteInnerProperties(TPropertyBag& Bag) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "platform/Classes.h"
 #include "platform/Platform.h"
 #include "platform/SysUtils.h"
 
@@ -49,15 +50,42 @@ bool GetFileVersionStrings(const std::string& FileName, std::string& CompanyName
   return true;
 }
 
+namespace {
+// Dir/Prefix<counter as 16 hex digits>.Ext, the counter starting from the bytes of the current
+// date and time and counting up with each call.
+class TUniqueNames {
+public:
+  TUniqueNames(const std::string& Dir, const std::string& Prefix, const std::string& Ext)
+      : FBase(((Dir.empty() || Dir.back() != '/') ? Dir + "/" : Dir) + Prefix), FExt(Ext) {
+    const TDateTime Stamp = Now();
+    static_assert(sizeof FCounter == sizeof Stamp);
+    std::memcpy(&FCounter, &Stamp, sizeof FCounter);
+  }
+  std::string Next() { return FBase + IntToHex(FCounter++, 16) + "." + FExt; }
+
+private:
+  std::string FBase, FExt;
+  uint64_t FCounter;
+};
+}  // namespace
+
 void MakeUniqueFileName(const std::string& Dir, const std::string& Prefix, const std::string& Ext,
                         std::string& FileName) {
-  const TDateTime Stamp = Now();
-  uint64_t Counter;
-  static_assert(sizeof Counter == sizeof Stamp);
-  std::memcpy(&Counter, &Stamp, sizeof Counter);
-  const std::string Base = (Dir.empty() || Dir.back() != '/') ? Dir + "/" : Dir;
-  do {
-    FileName = Base + Prefix + IntToHex(Counter, 16) + "." + Ext;
-    ++Counter;
-  } while (FileExists(FileName));
+  TUniqueNames Names(Dir, Prefix, Ext);
+  do FileName = Names.Next();
+  while (FileExists(FileName));
+}
+
+std::unique_ptr<TFileStream> CreateUniqueFile(const std::string& Dir, const std::string& Prefix,
+                                              const std::string& Ext, std::string& FileName) {
+  TUniqueNames Names(Dir, Prefix, Ext);
+  for (;;) {
+    std::string Name = Names.Next();
+    // The exclusive creation is what reserves a name: one taken meanwhile, by a file or a
+    // planted link, is passed over.
+    if (std::unique_ptr<TFileStream> File = TFileStream::CreateNew(Name)) {
+      FileName = std::move(Name);
+      return File;
+    }
+  }
 }

@@ -137,6 +137,19 @@ TFileStream::~TFileStream() {
   if (FHandle >= 0) ::close(FHandle);
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& FileName) {
+  int Fd;
+  do {
+    Fd = ::open(FileName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0600);
+  } while (Fd < 0 && errno == EINTR);
+  if (Fd < 0) {
+    const int E = errno;
+    if (E == EEXIST || E == ELOOP) return nullptr;
+    throw EFOpenError(Format(SFCreateErrorEx, FileName.c_str(), std::strerror(E)));
+  }
+  return std::unique_ptr<TFileStream>(new TFileStream(TOpened{}, Fd, FileName));
+}
+
 // ---------------------------------------------------------------------------------------------
 
 int32_t TMemoryStream::Read(void* Buffer, int32_t Count) {

@@ -68,10 +68,16 @@ class TFileStream : public THandleStream {
 public:
   TFileStream(const std::string& FileName, uint16_t Mode, uint32_t Rights = 0600);
   ~TFileStream() override;
+  // A file made afresh under FileName, readable and writable by the user alone, for reading
+  // and writing. nullptr when the name is taken by anything, a link included (never followed);
+  // EFOpenError for every other failure.
+  static std::unique_ptr<TFileStream> CreateNew(const std::string& FileName);
   std::string ClassName() const override { return "TFileStream"; }
   const std::string& FileName() const { return FFileName; }
 
 private:
+  struct TOpened {};
+  TFileStream(TOpened, int Handle, const std::string& FileName) : THandleStream(Handle), FFileName(FileName) {}
   std::string FFileName;
 };
 

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <regex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "model/ScreenSaverModel.h"
 #include "persistence/PropertyBags.h"
 #include "platform/Fonts.h"
+#include "platform/Platform.h"
 #include "tests/model/StreamWalker.h"
 #include "tests/support/TestEnv.h"
 
@@ -113,6 +115,22 @@ TEST_F(Fonts, TwoEmbeddedFontsAreInstalledAndRemovedAgain) {
   EXPECT_EQ(plat::InstalledFontResources(), Installed);
   EXPECT_TRUE(ListDir(TempDir()).empty());
   EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(Fonts, LinksPlantedUnderTheNextNameAreNeitherFollowedNorOverwritten) {
+  plat::SetNowHook([] { return TDateTime(46000.5); });
+  const std::string Planted = TempDir() + "/EMB_FNT_40E6761000000000.TTF";
+  const std::string Target = testsupport::TestDir() + "/opfer";  // not there yet: following would create it
+  ASSERT_EQ(symlink(Target.c_str(), Planted.c_str()), 0);
+  TMemoryStream S = StreamOf(Written({"DejaVu Sans"}));
+  {
+    TEmbeddedFontManager Back;
+    ASSERT_TRUE(Back.LoadFromStream(S));
+    EXPECT_EQ(Back.Fonts(0)->TempFileName, TempDir() + "/EMB_FNT_40E6761000000001.TTF");
+    EXPECT_EQ(ReadFileBytes(Back.Fonts(0)->TempFileName), SystemFontFile("DejaVu Sans"));
+  }
+  EXPECT_NE(access(Target.c_str(), F_OK), 0);
+  EXPECT_EQ(ListDir(TempDir()), std::vector<std::string>{"EMB_FNT_40E6761000000000.TTF"}) << "the link is not ours to delete";
 }
 
 TEST_F(Fonts, AFontTheSystemCannotSupplyIsWrittenWithoutData) {

@@ -4,11 +4,13 @@
 #include <QImageWriter>
 
 #include <regex>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
 #include "model/ScreenSaverModel.h"
 #include "persistence/PropertyBags.h"
+#include "platform/Platform.h"
 #include "tests/support/TestEnv.h"
 
 using testsupport::ListDir;
@@ -130,6 +132,24 @@ TEST_F(Media, TemporaryNamesFromOddExtensions) {
   EXPECT_EQ(Back.Media(1)->FileName.find('/', TempDir().size() + 1), std::string::npos);
   EXPECT_EQ(ReadFileBytes(Back.Media(1)->FileName), "boese");
   EXPECT_EQ(ListDir(TempDir()).size(), 2u);
+}
+
+TEST_F(Media, LinksPlantedUnderTheNextNameAreNeitherFollowedNorOverwritten) {
+  plat::SetNowHook([] { return TDateTime(46000.5); });
+  const std::string Planted = TempDir() + "/SCR_MEDIA40E6761000000000.wav";
+  const std::string Target = TestDir() + "/opfer";  // not there yet: following would create it
+  ASSERT_EQ(symlink(Target.c_str(), Planted.c_str()), 0);
+  TMediaManager M;
+  AddMedium(M, 1, Source("ton", "RIFF-Daten"), "wav");
+  TMemoryStream S = StreamOf(Written(M));
+  {
+    TMediaManager Back;
+    ASSERT_TRUE(Back.LoadFromStream(S));
+    EXPECT_EQ(Back.Media(0)->FileName, TempDir() + "/SCR_MEDIA40E6761000000001.wav");
+    EXPECT_EQ(ReadFileBytes(Back.Media(0)->FileName), "RIFF-Daten");
+  }
+  EXPECT_NE(access(Target.c_str(), F_OK), 0);
+  EXPECT_EQ(ListDir(TempDir()), std::vector<std::string>{"SCR_MEDIA40E6761000000000.wav"}) << "the link is not ours to delete";
 }
 
 TEST_F(Media, LookupsByIdFindTheFirstInListOrder) {

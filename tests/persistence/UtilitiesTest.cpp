@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "persistence/CPUUtility.h"
 #include "persistence/FilesTool.h"
 #include "persistence/MultimediaTools.h"
 #include "persistence/WindowsTool.h"
+#include "platform/Classes.h"
 #include "platform/Platform.h"
 #include "platform/SysUtils.h"
 #include "tests/support/TestEnv.h"
@@ -86,6 +88,39 @@ TEST(MakeUniqueFileName, DirectoriesDoNotCountAndEmptyDirIsRoot) {
   EXPECT_EQ(Name, Dir + "/EMB_FNT_40E6761000000000.TTF");
   MakeUniqueFileName("", "X", "y", Name);
   EXPECT_EQ(Name, "/X40E6761000000000.y");
+}
+
+TEST(CreateUniqueFile, PassesOverEveryTakenNameAndMakesAFreshPrivateFile) {
+  plat::SetNowHook(NoonDec9);
+  const std::string Dir = testsupport::TempDir();
+  const std::string Target = testsupport::TestDir() + "/target";
+  const std::string Absent = testsupport::TestDir() + "/absent";
+  testsupport::WriteFileBytes(Target, "bleibt");
+  const auto Name = [&](int I) { return Dir + "/SCR_MEDIA40E676100000000" + std::to_string(I) + ".jpg"; };
+  testsupport::WriteFileBytes(Name(0), "taken");
+  ASSERT_EQ(symlink(Target.c_str(), Name(1).c_str()), 0);
+  ASSERT_EQ(symlink(Absent.c_str(), Name(2).c_str()), 0);  // a dangling link would create its target
+  ASSERT_EQ(mkdir(Name(3).c_str(), 0700), 0);
+  std::string FileName = "vorher";
+  {
+    std::unique_ptr<TFileStream> F = CreateUniqueFile(Dir, "SCR_MEDIA", "jpg", FileName);
+    ASSERT_NE(F, nullptr);
+    F->WriteBuffer("neu", 3);
+  }
+  EXPECT_EQ(FileName, Name(4));
+  struct stat St{};
+  ASSERT_EQ(lstat(FileName.c_str(), &St), 0);
+  EXPECT_TRUE(S_ISREG(St.st_mode));
+  EXPECT_EQ(St.st_mode & 07777, 0600u);
+  EXPECT_EQ(testsupport::ReadFileBytes(FileName), "neu");
+  EXPECT_EQ(testsupport::ReadFileBytes(Name(0)), "taken");
+  EXPECT_EQ(testsupport::ReadFileBytes(Target), "bleibt");
+  EXPECT_NE(access(Absent.c_str(), F_OK), 0);
+
+  // Any other failure is the creation error, and no name is handed out.
+  FileName = "vorher";
+  EXPECT_THROW(CreateUniqueFile(Dir + "/fehlt", "X", "y", FileName), EFOpenError);
+  EXPECT_EQ(FileName, "vorher");
 }
 
 TEST(FileVersionStrings, NoBlockLeavesOutputsAsPassed) {
