@@ -1,9 +1,12 @@
 #include "platform/SingleInstance.h"
 
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace plat {
@@ -11,14 +14,25 @@ namespace plat {
 namespace {
 std::unique_ptr<QLocalServer> GServer;
 
+// The socket lives in the user's private runtime directory: in a shared directory anyone could
+// take the name first and keep every show from starting. Empty when there is no directory we
+// can trust (a real directory, ours, mode 0700); the guard then stands aside.
 QString ServerName(const std::string& Title) {
-  return QString::fromStdString(Title) + "-" + QString::number(getuid());
+  const QString Dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (Dir.isEmpty()) return {};
+  struct stat St{};
+  if (::lstat(QFile::encodeName(Dir).constData(), &St) != 0 || !S_ISDIR(St.st_mode) ||
+      St.st_uid != ::geteuid() || (St.st_mode & 07777) != 0700)
+    return {};
+  return Dir + "/" + QString::fromStdString(Title);
 }
 }  // namespace
 
 bool SignalRunningInstance(const std::string& Title) {
+  const QString Name = ServerName(Title);
+  if (Name.isEmpty()) return false;
   QLocalSocket Socket;
-  Socket.connectToServer(ServerName(Title));
+  Socket.connectToServer(Name);
   if (!Socket.waitForConnected(1000)) return false;
   Socket.write("raise\n");
   Socket.waitForBytesWritten(1000);
@@ -29,9 +43,11 @@ bool SignalRunningInstance(const std::string& Title) {
 }
 
 bool ListenAsInstance(const std::string& Title, std::function<void()> OnRaise) {
+  GServer.reset();
+  const QString Name = ServerName(Title);
+  if (Name.isEmpty()) return false;
   GServer = std::make_unique<QLocalServer>();
   GServer->setSocketOptions(QLocalServer::UserAccessOption);
-  const QString Name = ServerName(Title);
   if (!GServer->listen(Name)) {
     // A socket file left by a crashed instance: nobody answers on it.
     QLocalSocket Probe;

@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QProcess>
 #include <QThread>
+
+#include <memory>
+#include <unistd.h>
+#include <vector>
 
 #include "tests/support/TestEnv.h"
 #include "tests/support/XvfbRun.h"
@@ -75,4 +80,22 @@ TEST(SingleInstance, SecondProcessRaisesTheFirstAndEnds) {
 
   First.terminate();
   if (!First.waitForFinished(5000)) First.kill();
+}
+
+TEST(SingleInstance, ANameTakenInTheSharedTemporaryDirectoryDoesNotStopTheShow) {
+  // Someone listens under every name the guard could use in the shared directory; connecting
+  // succeeds there even though nobody answers.
+  std::vector<std::unique_ptr<QLocalServer>> Squatters;
+  for (const QString& Name : {QString("Dodeda Zedud Azireze"), QString("Dodeda Zedud Azireze-%1").arg(getuid())}) {
+    Squatters.push_back(std::make_unique<QLocalServer>());
+    ASSERT_TRUE(Squatters.back()->listen(QString::fromStdString(testsupport::TempDir()) + "/" + Name));
+  }
+  const std::string Marker = testsupport::TempDir() + "/shown";
+  QProcess Show;
+  Show.start(Program("tests/saver/instance_helper"), {QString::fromStdString(Marker)});
+  ASSERT_TRUE(Show.waitForStarted(5000));
+  EXPECT_TRUE(WaitFor([&] { return CountLines(Marker) >= 1; }, 10000)) << "the instance never showed";
+  EXPECT_EQ(Show.state(), QProcess::Running);
+  Show.terminate();
+  if (!Show.waitForFinished(5000)) Show.kill();
 }

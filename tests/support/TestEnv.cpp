@@ -42,6 +42,10 @@ class IsolatingListener : public ::testing::EmptyTestEventListener {
     setenv("XDG_CONFIG_HOME", (GDir + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (GDir + "/data").c_str(), 1);
     setenv("TMPDIR", (GDir + "/tmp").c_str(), 1);
+    // The private runtime directory (the single-instance socket lives there).
+    fs::create_directory(GDir + "/run");
+    fs::permissions(GDir + "/run", fs::perms::owner_all, fs::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", (GDir + "/run").c_str(), 1);
     unsetenv("RIZUDER_SYSTEM_DIR");
     unsetenv("RIZUDER_REGISTRY_DIR");
     unsetenv("RIZUDER_PLATFORM");
