@@ -28,7 +28,7 @@ echo "No display: running the show for a few seconds on a virtual X server."
 # name, kept apart from any screen saver already running for this user.
 RUNTMP="$(mktemp -d)"
 trap 'rm -rf "$RUNTMP"' EXIT
-TMPDIR="$RUNTMP" XDG_RUNTIME_DIR="$RUNTMP" xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+TMPDIR="$RUNTMP" XDG_RUNTIME_DIR="$RUNTMP" xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp -noreset" bash -c '
   set -u
   "$1" /s &
   pid=$!

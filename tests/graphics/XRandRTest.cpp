@@ -47,7 +47,9 @@ public:
   std::string Start(const std::string& Program, std::vector<std::string> Args, const std::string& Host = {}) {
     int Fds[2];
     if (pipe(Fds) != 0) return "no pipe";
-    std::vector<std::string> Argv = {Program, "-displayfd", std::to_string(Fds[1])};
+    // -noreset: a server resetting as its last client leaves would refuse the next one for a
+    // moment and undo a mode switch by itself.
+    std::vector<std::string> Argv = {Program, "-displayfd", std::to_string(Fds[1]), "-noreset"};
     Argv.insert(Argv.end(), Args.begin(), Args.end());
     std::vector<char*> A;
     for (auto& S : Argv) A.push_back(S.data());

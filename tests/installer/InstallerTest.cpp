@@ -413,7 +413,7 @@ TEST(InstallerProgram, InstallsTheDemoDrivenBySyntheticInput) {
   QProcess P;
   P.setProcessChannelMode(QProcess::MergedChannels);
   // A server number of our own to start the search from, so parallel runs rarely meet.
-  P.start("xvfb-run", {"-a", "-n", QString::number(5200 + getpid() % 4000), "-s", "-screen 0 1024x768x24 -nolisten tcp", "bash",
+  P.start("xvfb-run", {"-a", "-n", QString::number(5200 + getpid() % 4000), "-s", "-screen 0 1024x768x24 -nolisten tcp -noreset", "bash",
                        QString::fromStdString(testsupport::SourcePath("tests/installer/drive_installer.sh")),
                        QString::fromStdString(Setup), QString::number(LicenceSteps)});
   ASSERT_TRUE(P.waitForFinished(60000));

@@ -511,6 +511,7 @@ TEST_F(RealMediaPlayer, MovieShowsOnScreenInsideItsRectangle) {
     Child.setProcessChannelMode(QProcess::MergedChannels);
     // A server number of our own to start the search from, so parallel runs rarely meet.
     Child.start(XvfbRun, {"-a", "-n", QString::number(9200 + QCoreApplication::applicationPid() % 4000),
+                          "-s", "-screen 0 1280x1024x24 -noreset",
                           QCoreApplication::applicationFilePath(),
                           "--gtest_filter=RealMediaPlayer.MovieShowsOnScreenInsideItsRectangle"});
     ASSERT_TRUE(Child.waitForFinished(60000));

@@ -47,7 +47,7 @@ TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs) {
   // A server number of our own to start the search from, so parallel runs rarely meet.
   const QString Start = QString::number(100 + (getpid() % 5000));
   P.start(QString::fromStdString(XvfbRun),
-          {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp",
+          {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp -noreset",
            QString::fromStdString("/proc/" + std::to_string(getpid()) + "/exe"), Filter});
   const bool Finished = P.waitForFinished(TimeoutMs);
   const QByteArray Out = P.readAll();
