@@ -31,17 +31,21 @@ void Randomize(TDIBRaster& R, uint32_t Seed) {
   for (size_t I = 0; I < R.PixelCount(); ++I) R.Bits[I] = Rng() & 0x00FFFFFF;
 }
 
-// Range(0): 0 the plain path, 1 the fast path on SSE2, 2 the fast path on AVX2 (where the
-// processor has it; otherwise the run is skipped).
+// Range(0): 0 the plain path, 1 the fast path on SSE2, 2 the fast path on AVX2, 3 the fast path
+// on SSSE3 (the last two where the processor has them; otherwise the run is skipped).
+const char* const PathNames[] = {"plain", "fast sse2", "fast avx2", "fast ssse3"};
+
 void ForcePath(benchmark::State& State) {
-  const auto Level = State.range(0) == 2 ? gfx::TVectorLevel::AVX2 : gfx::TVectorLevel::SSE2;
+  const auto Level = State.range(0) == 2   ? gfx::TVectorLevel::AVX2
+                     : State.range(0) == 3 ? gfx::TVectorLevel::SSSE3
+                                           : gfx::TVectorLevel::SSE2;
   if (State.range(0) != 0 && (!gfx::FastPathsAvailable() || gfx::BestVectorLevel() < Level)) {
     State.SkipWithError("this processor lacks the vector unit");
     return;
   }
   OverrideProcessorFeatures(State.range(0) != 0, false);
   gfx::SetVectorLevel(Level);
-  State.SetLabel(State.range(0) == 0 ? "plain" : State.range(0) == 1 ? "fast sse2" : "fast avx2");
+  State.SetLabel(PathNames[State.range(0)]);
 }
 
 void Done(benchmark::State& State) {
@@ -239,7 +243,7 @@ static void BM_PaintControl(benchmark::State& State) {
   }
   Done(State);
 }
-BENCHMARK(BM_PaintControl)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintControl)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
 // The stretch alone, straight into a picture of the client's size.
 static void BM_StretchToImage(benchmark::State& State) {
@@ -254,7 +258,7 @@ static void BM_StretchToImage(benchmark::State& State) {
   }
   Done(State);
 }
-BENCHMARK(BM_StretchToImage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StretchToImage)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
 static void BM_PixmanStretch(benchmark::State& State) {
   TDIBRaster R(W, H);
@@ -316,11 +320,10 @@ static void BM_StretchSizes(benchmark::State& State) {
   ClearProcessorOverride();
   gfx::SetVectorLevel(gfx::BestVectorLevel());
   State.SetBytesProcessed(State.iterations() * DestBytes(S));
-  static const char* Paths[] = {"plain", "fast sse2", "fast avx2"};
-  State.SetLabel(std::string(Paths[State.range(0)]) + ", " + S.Name);
+  State.SetLabel(std::string(PathNames[State.range(0)]) + ", " + S.Name);
 }
 BENCHMARK(BM_StretchSizes)
-    ->ArgsProduct({{0, 1, 2}, benchmark::CreateDenseRange(0, StretchSizeCount - 1, 1)})
+    ->ArgsProduct({{0, 1, 2, 3}, benchmark::CreateDenseRange(0, StretchSizeCount - 1, 1)})
     ->Unit(benchmark::kMicrosecond);
 
 static void BM_PixmanStretchSizes(benchmark::State& State) {

@@ -165,7 +165,8 @@ void BlendPlain(const uint8_t* Alpha, const TPixel* A, const TPixel* B, TPixel* 
 bool FastPathsAvailable();
 // The widest vector unit the fast paths use: the best the processor has, unless pinned lower
 // (tests and benchmarks pin each one in turn; the request is clamped to what exists).
-enum class TVectorLevel : uint8_t { None, SSE2, AVX2 };
+// SSSE3 differs from SSE2 in the stretch only.
+enum class TVectorLevel : uint8_t { None, SSE2, SSSE3, AVX2 };
 TVectorLevel BestVectorLevel();
 TVectorLevel VectorLevel();
 void SetVectorLevel(TVectorLevel Level);

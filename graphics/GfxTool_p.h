@@ -1,9 +1,9 @@
 #pragma once
 // The fast stretch's column plan and row routines, shared by GfxTool and its vector units.
 //
-// Only plain declarations here: the AVX2 unit includes this header, and any inline function it
-// compiled (from a template or a library header) could be the copy the linker keeps for every
-// unit, running AVX2 instructions on processors without them.
+// Only plain declarations here: the SSSE3 and AVX2 units include this header, and any inline
+// function they compiled (from a template or a library header) could be the copy the linker keeps
+// for every unit, running their instructions on processors without them.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,12 +14,12 @@ namespace gfx::stretch {
 enum TGroupKind : uint8_t {
   gkScattered = 0,  // one load per pixel
   gkOneLoad = 1,    // all from one vector load starting at Base, rearranged
-  gkTwoLoads = 2,   // from two neighbouring vector loads (AVX2 only)
+  gkTwoLoads = 2,   // from two neighbouring vector loads (SSSE3 and AVX2)
 };
 
 // Where each output column of one geometry takes its pixel; the same for every row. Columns
 // [0, First) and [Last, Cols) fall outside the source row and are black. From First on, the
-// columns form Groups groups of the vector width (4 for SSE2, 8 for AVX2); the rest, up to
+// columns form Groups groups of the vector width (4 for SSE2 and SSSE3, 8 for AVX2); the rest, up to
 // Last, go pixel by pixel.
 struct TRowPlan {
   size_t Cols = 0, First = 0, Last = 0;
@@ -27,14 +27,17 @@ struct TRowPlan {
   size_t Groups = 0;
   const uint8_t* Kind = nullptr;  // TGroupKind per group
   const int32_t* Base = nullptr;  // per group: the first source column loaded
-  // SSE2: per group the shuffle control (2 bits per pixel); AVX2: per group 8 bytes, each
-  // pixel's source column minus Base (0..15).
+  // SSE2: per group the shuffle control (2 bits per pixel); SSSE3: per group 16 bytes, 0x70 plus
+  // the byte each output byte takes of the 32 from Base on (bit 7 set: one of the second 16),
+  // all 0x80 in a scattered group (the row routine tells the kinds by these top bits); AVX2:
+  // per group 8 bytes, each pixel's source column minus Base (0..15).
   const uint8_t* Lanes = nullptr;
 };
 
 // One output row from the source row Src (which holds at least every column the plan names);
 // output pixels are opaque (top byte 0xFF).
 void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
+void RowSSSE3(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
 void RowAVX2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
 
 // The fast path of StretchToDC: the same arguments and the same pixels as the plain stretch

@@ -24,7 +24,9 @@ namespace gfx {
 namespace {
 TVectorLevel DetectBest() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") ? TVectorLevel::AVX2 : TVectorLevel::SSE2;
+  return __builtin_cpu_supports("avx2")    ? TVectorLevel::AVX2
+         : __builtin_cpu_supports("ssse3") ? TVectorLevel::SSSE3
+                                           : TVectorLevel::SSE2;
 }
 const TVectorLevel GBest = DetectBest();
 std::atomic<TVectorLevel> GLevel{GBest};
@@ -288,11 +290,14 @@ void MakePlan(TPlan& P, const TPlanKey& K) {
     }
   }
   if (First > Last) First = Last;
-  const size_t Width = K.Level == TVectorLevel::AVX2 ? 8 : K.Level == TVectorLevel::SSE2 ? 4 : 0;
+  const size_t Width = K.Level == TVectorLevel::AVX2 ? 8 : K.Level == TVectorLevel::None ? 0 : 4;
   const size_t Groups = Width ? (Last - First) / Width : 0;
   P.Kind.assign(Groups, gkScattered);
   P.Base.assign(Groups, 0);
-  P.Lanes.assign(K.Level == TVectorLevel::AVX2 ? Groups * 8 : Groups, 0);
+  if (K.Level == TVectorLevel::SSSE3)
+    P.Lanes.assign(Groups * 16, 0x80);
+  else
+    P.Lanes.assign(K.Level == TVectorLevel::AVX2 ? Groups * 8 : Groups, 0);
   for (size_t G = 0; G < Groups; ++G) {
     const int32_t* M = P.Map.data() + First + G * Width;
     const int64_t Span = int64_t(M[Width - 1]) - M[0];
@@ -305,6 +310,15 @@ void MakePlan(TPlan& P, const TPlanKey& K) {
       P.Kind[G] = gkOneLoad;
       P.Base[G] = B;
       P.Lanes[G] = Control;
+    } else if (K.Level == TVectorLevel::SSSE3) {
+      const int Reach = Span <= 3 ? 4 : Span <= 7 ? 8 : 0;
+      if (Reach == 0 || K.W < Reach) continue;
+      const int32_t B = std::min(M[0], K.W - Reach);
+      for (size_t L = 0; L < 4; ++L)
+        for (size_t Byte = 0; Byte < 4; ++Byte)
+          P.Lanes[G * 16 + 4 * L + Byte] = uint8_t(0x70 + 4 * (M[L] - B) + int(Byte));
+      P.Kind[G] = Reach == 4 ? gkOneLoad : gkTwoLoads;
+      P.Base[G] = B;
     } else {
       const int Reach = Span <= 7 ? 8 : Span <= 15 ? 16 : 0;
       if (Reach == 0 || K.W < Reach) continue;
@@ -336,7 +350,9 @@ void StretchFast(const uint32_t* Src, int W, int H, int SrcX, int SrcY, int SrcW
                  ptrdiff_t OutStride) {
   const TVectorLevel Level = VectorLevel();
   const TRowPlan& Plan = PlanFor(TPlanKey{W, SrcX, SrcW, DestW, X0, X1, Level});
-  void (*const Row)(const uint32_t*, uint32_t*, const TRowPlan&) = Level == TVectorLevel::AVX2 ? RowAVX2 : RowSSE2;
+  void (*const Row)(const uint32_t*, uint32_t*, const TRowPlan&) = Level == TVectorLevel::AVX2    ? RowAVX2
+                                                                   : Level == TVectorLevel::SSSE3 ? RowSSSE3
+                                                                                                  : RowSSE2;
   const size_t Bytes = Plan.Cols * sizeof(uint32_t);
   int64_t PrevSy = INT64_MIN;
   uint32_t* Prev = nullptr;

@@ -163,6 +163,7 @@ public:
 std::vector<gfx::TVectorLevel> FastLevels() {
   std::vector<gfx::TVectorLevel> L;
   if (gfx::FastPathsAvailable()) L.push_back(gfx::TVectorLevel::SSE2);
+  if (gfx::BestVectorLevel() >= gfx::TVectorLevel::SSSE3) L.push_back(gfx::TVectorLevel::SSSE3);
   if (gfx::BestVectorLevel() >= gfx::TVectorLevel::AVX2) L.push_back(gfx::TVectorLevel::AVX2);
   return L;
 }
@@ -213,7 +214,7 @@ TEST(StretchTest, FastPathsGiveThePlainPixelsForSeededRandomGeometries) {
       plat::TPaintTarget DC(&Out);
       R.StretchToDC(&DC, SX, SY, SW, SH, DX, DY, DW, DH, plat::COLORONCOLOR);
       ASSERT_TRUE(Out == Plain && std::memcmp(Out.constBits(), Plain.constBits(), size_t(Plain.sizeInBytes())) == 0)
-          << "case " << Case << " on " << (L == gfx::TVectorLevel::AVX2 ? "avx2" : "sse2") << ": raster "
+          << "case " << Case << " on " << (L == gfx::TVectorLevel::AVX2 ? "avx2" : L == gfx::TVectorLevel::SSSE3 ? "ssse3" : "sse2") << ": raster "
           << R.Width << "x" << R.Height << ", source " << SX << "," << SY << " " << SW << "x" << SH
           << ", destination " << DX << "," << DY << " " << DW << "x" << DH << " in " << TW << "x" << TH;
     }
