@@ -13,12 +13,11 @@ void RowAVX2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
   constexpr uint32_t Opaque = 0xFF000000u;
   const __m256i OpaqueV = _mm256_set1_epi32(int(Opaque));
   // Locals, since the stores below may alias anything.
-  const size_t First = P.First, Last = P.Last, Cols = P.Cols, Groups = P.Groups;
+  const size_t First = P.First, Groups = P.Groups;
   const int32_t* const Map = P.Map;
   const uint8_t* const Kind = P.Kind;
   const int32_t* const Base = P.Base;
   const uint8_t* const Lanes = P.Lanes;
-  for (size_t I = 0; I < First; ++I) Out[I] = Opaque;
   uint32_t* D = Out + First;
   for (size_t G = 0; G < Groups; ++G, D += 8) {
     const __m256i L = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Lanes + 8 * G)));
@@ -38,9 +37,6 @@ void RowAVX2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(D), _mm256_or_si256(V, OpaqueV));
   }
-  size_t I = First + 8 * Groups;
-  for (; I < Last; ++I) Out[I] = Src[Map[I]] | Opaque;
-  for (; I < Cols; ++I) Out[I] = Opaque;
 }
 
 }  // namespace gfx::stretch

@@ -19,10 +19,10 @@ enum TGroupKind : uint8_t {
 
 // Where each output column of one geometry takes its pixel; the same for every row. Columns
 // [0, First) and [Last, Cols) fall outside the source row and are black. From First on, the
-// columns form Groups groups of the vector width (4 for SSE2 and SSSE3, 8 for AVX2); the rest, up to
-// Last, go pixel by pixel.
+// columns form Groups groups of the vector width (4 for SSE2 and SSSE3, 8 for AVX2), up to
+// GroupsEnd; the rest, up to Last, go pixel by pixel.
 struct TRowPlan {
-  size_t Cols = 0, First = 0, Last = 0;
+  size_t Cols = 0, First = 0, GroupsEnd = 0, Last = 0;
   const int32_t* Map = nullptr;   // source column of output column I, for I in [First, Last)
   size_t Groups = 0;
   const uint8_t* Kind = nullptr;  // TGroupKind per group
@@ -34,8 +34,8 @@ struct TRowPlan {
   const uint8_t* Lanes = nullptr;
 };
 
-// One output row from the source row Src (which holds at least every column the plan names);
-// output pixels are opaque (top byte 0xFF).
+// The grouped columns [First, GroupsEnd) of one output row Out from the source row Src (which
+// holds at least every column the plan names), opaque (top byte 0xFF); the caller does the rest.
 void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
 void RowSSSE3(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);
 void RowAVX2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P);

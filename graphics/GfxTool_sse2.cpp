@@ -208,14 +208,12 @@ void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
   constexpr uint32_t Opaque = 0xFF000000u;
   const __m128i OpaqueV = _mm_set1_epi32(int(Opaque));
   // Locals, since the stores below may alias anything.
-  const size_t First = P.First, Last = P.Last, Cols = P.Cols, Groups = P.Groups;
-  const int32_t* const Map = P.Map;
+  const size_t First = P.First, Groups = P.Groups;
   const uint8_t* const Kind = P.Kind;
   const int32_t* const Base = P.Base;
   const uint8_t* const Lanes = P.Lanes;
-  for (size_t I = 0; I < First; ++I) Out[I] = Opaque;
   uint32_t* D = Out + First;
-  const int32_t* M = Map + First;
+  const int32_t* M = P.Map + First;
   for (size_t G = 0; G < Groups; ++G, D += 4, M += 4) {
     __m128i V;
     if (Kind[G] == gkOneLoad)
@@ -224,9 +222,6 @@ void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
       V = _mm_setr_epi32(int(Src[M[0]]), int(Src[M[1]]), int(Src[M[2]]), int(Src[M[3]]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(D), _mm_or_si128(V, OpaqueV));
   }
-  size_t I = First + 4 * Groups;
-  for (; I < Last; ++I) Out[I] = Src[Map[I]] | Opaque;
-  for (; I < Cols; ++I) Out[I] = Opaque;
 }
 
 }  // namespace stretch
@@ -244,11 +239,8 @@ void BlendFast(const uint8_t* Alpha, const TPixel* A, const TPixel* B, TPixel* D
 }
 
 namespace stretch {
-// Never chosen here (FastPathsAvailable is false), but the plan works without groups too.
-void RowSSE2(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
-  for (size_t I = 0; I < P.Cols; ++I)
-    Out[I] = (I >= P.First && I < P.Last ? Src[P.Map[I]] : 0) | 0xFF000000u;
-}
+// Never chosen here (FastPathsAvailable is false); a plan without a vector unit has no groups.
+void RowSSE2(const uint32_t*, uint32_t*, const TRowPlan&) {}
 }  // namespace stretch
 
 #endif
@@ -328,7 +320,8 @@ void MakePlan(TPlan& P, const TPlanKey& K) {
       P.Base[G] = B;
     }
   }
-  P.View = TRowPlan{Cols, First, Last, P.Map.data(), Groups, P.Kind.data(), P.Base.data(), P.Lanes.data()};
+  P.View = TRowPlan{Cols,   First,         First + Groups * Width, Last, P.Map.data(),
+                    Groups, P.Kind.data(), P.Base.data(),          P.Lanes.data()};
 }
 
 // A few geometries are kept: a paint clipped to several rectangles alternates between them.
@@ -353,6 +346,7 @@ void StretchFast(const uint32_t* Src, int W, int H, int SrcX, int SrcY, int SrcW
   void (*const Row)(const uint32_t*, uint32_t*, const TRowPlan&) = Level == TVectorLevel::AVX2    ? RowAVX2
                                                                    : Level == TVectorLevel::SSSE3 ? RowSSSE3
                                                                                                   : RowSSE2;
+  constexpr uint32_t Opaque = 0xFF000000u;
   const size_t Bytes = Plan.Cols * sizeof(uint32_t);
   int64_t PrevSy = INT64_MIN;
   uint32_t* Prev = nullptr;
@@ -362,9 +356,15 @@ void StretchFast(const uint32_t* Src, int W, int H, int SrcX, int SrcY, int SrcW
     if (Prev && Sy == PrevSy)
       std::memcpy(R, Prev, Bytes);  // the row just made, still in the cache
     else if (Sy < 0 || Sy >= H)
-      std::fill_n(R, Plan.Cols, 0xFF000000u);
-    else
-      Row(Src + Sy * W, R, Plan);
+      std::fill_n(R, Plan.Cols, Opaque);
+    else {
+      // The vector routine does the groups; the black edges and the odd columns are done here.
+      const uint32_t* S = Src + Sy * W;
+      std::fill_n(R, Plan.First, Opaque);
+      Row(S, R, Plan);
+      for (size_t I = Plan.GroupsEnd; I < Plan.Last; ++I) R[I] = S[Plan.Map[I]] | Opaque;
+      std::fill(R + Plan.Last, R + Plan.Cols, Opaque);
+    }
     PrevSy = Sy;
     Prev = R;
   }

@@ -32,8 +32,7 @@ void RowSSSE3(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
   const __m128i OpaqueV = _mm_set1_epi32(int(Opaque));
   // Locals, since the stores below may alias anything.
   const TRowPlan Plan = P;
-  const size_t First = Plan.First, Last = Plan.Last, Cols = Plan.Cols, Groups = Plan.Groups;
-  for (size_t I = 0; I < First; ++I) Out[I] = Opaque;
+  const size_t First = Plan.First, Groups = Plan.Groups;
   uint32_t* D = Out + First;
   const int32_t* M = Plan.Map + First;
   size_t G = 0;
@@ -57,9 +56,6 @@ void RowSSSE3(const uint32_t* Src, uint32_t* Out, const TRowPlan& P) {
     const __m128i C = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Plan.Lanes + 16 * G));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(D), _mm_or_si128(Group(Src, Plan, G, M, C, _mm_movemask_epi8(C)), OpaqueV));
   }
-  size_t I = First + 4 * Groups;
-  for (; I < Last; ++I) Out[I] = Src[Plan.Map[I]] | Opaque;
-  for (; I < Cols; ++I) Out[I] = Opaque;
 }
 
 }  // namespace gfx::stretch
