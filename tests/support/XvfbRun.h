@@ -21,8 +21,9 @@ bool WaitFor(const std::function<bool()>& Cond, int Ms);
 
 enum class TWhere { Inside, Done, Skip };
 // Outside the server: runs this very test again under xvfb-run (screen 800x600x24) and
-// checks its outcome (Done), or says why it cannot (Skip: xvfb-run or xdotool missing).
-// Inside: the caller does the work.
+// reports its outcome: a failure there (or a run that outlasts TimeoutMs, which is then ended
+// with everything it started) fails this test (Done); a skip there skips it (Skip), as does
+// a missing xvfb-run or xdotool. Inside: the caller does the work.
 TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = 90000);
 
 }  // namespace testsupport
