@@ -2,7 +2,11 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPointer>
 #include <QShowEvent>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +40,23 @@ int& WatchForNoDisplay(int& Argc) {
 
 TApplication::TApplication(int& Argc, char** Argv) : QApplication(WatchForNoDisplay(Argc), Argv) {
   qInstallMessageHandler(GOuterMessageHandler);
+  LoadFrameworkTranslations(QLocale::system());
+}
+
+void LoadFrameworkTranslations(const QLocale& Locale) {
+  static QPointer<QTranslator> Current;
+  if (Current) {
+    QCoreApplication::removeTranslator(Current);
+    delete Current;
+  }
+  auto* T = new QTranslator(QCoreApplication::instance());
+  if (T->load(Locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+              QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(T);
+    Current = T;
+  } else {
+    delete T;
+  }
 }
 
 void TApplication::HandleException(const std::exception& E) {

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDialog>
 
+class QLocale;
+
 #include <memory>
 #include <string>
 
@@ -20,6 +22,11 @@ public:
   // The framework's default handler: the message in an error box.
   static void HandleException(const std::exception& E);
 };
+
+// The framework's own texts (the standard buttons of message boxes and dialogs) in the
+// language of Locale, as the system's own dialogs would speak it; replaces an earlier choice.
+// The program's own texts are German whatever the locale.
+void LoadFrameworkTranslations(const QLocale& Locale);
 
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
 
