@@ -1,12 +1,19 @@
 #include "installer/formBaseInstallStep.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include "platform/Platform.h"
 
 namespace {
 constexpr int KTitleHeight = 33, KButtonPanelHeight = 42, KTickPanelHeight = 33;
+// The dialog measures 500 x 320 with its frame; its client area is what a dialog frame of
+// 3 pixels and a caption of 24 leave of that.
+constexpr int KClientWidth = 500 - 2 * 3, KClientHeight = 320 - 24 - 2 * 3;
 
 QFont DialogFont(int PixelSize, bool Bold = false) {
   QFont F("MS Sans Serif");
@@ -21,7 +28,7 @@ TfrmBaseInstallStep::TfrmBaseInstallStep(QWidget* Parent) : TForm(Parent) {
   setWindowTitle(QString::fromUtf8("Bildschirmschoner Installation"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFont(DialogFont(11));
-  setFixedSize(500, 320);
+  setFixedSize(KClientWidth, KClientHeight);
 
   pnlTitle = new QLabel(this);
   pnlTitle->setObjectName("pnlTitle");
@@ -60,6 +67,7 @@ TfrmBaseInstallStep::TfrmBaseInstallStep(QWidget* Parent) : TForm(Parent) {
 }
 
 uint8_t TfrmBaseInstallStep::Execute() {
+  CenterOnScreen();
   ShowModal();
   return StepResult;
 }
@@ -90,9 +98,18 @@ void TfrmBaseInstallStep::cmdCancelClick() {
   }
 }
 
-void TfrmBaseInstallStep::SetMemoHeight(int Height) {
-  FMemoHeight = Height;
-  Arrange();
+void TfrmBaseInstallStep::CenterOnScreen() {
+  const QScreen* S = QGuiApplication::primaryScreen();
+  if (!S) return;
+  create();
+  // The frame the window system gives the window; a window manager tells it only once the
+  // window is shown, so the first showing is centred again then.
+  const QMargins M = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  FCenteredFrame = M;
+  const QSize Outer(width() + M.left() + M.right(), height() + M.top() + M.bottom());
+  const QRect Screen = S->geometry();
+  // A window's position is that of its frame.
+  move(Screen.x() + (Screen.width() - Outer.width()) / 2, Screen.y() + (Screen.height() - Outer.height()) / 2);
 }
 
 QCheckBox* TfrmBaseInstallStep::AddTickPanel(const char* Caption) {
@@ -102,6 +119,13 @@ QCheckBox* TfrmBaseInstallStep::AddTickPanel(const char* Caption) {
   Box->setGeometry(8, 8, 480, 17);
   Arrange();
   return Box;
+}
+
+void TfrmBaseInstallStep::showEvent(QShowEvent* Event) {
+  TForm::showEvent(Event);
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible() && windowHandle() && windowHandle()->frameMargins() != FCenteredFrame) CenterOnScreen();
+  });
 }
 
 void TfrmBaseInstallStep::resizeEvent(QResizeEvent* Event) {
@@ -118,6 +142,6 @@ void TfrmBaseInstallStep::Arrange() {
     FPanel3->setGeometry(0, Bottom - KTickPanelHeight, W, KTickPanelHeight);
     Bottom -= KTickPanelHeight;
   }
-  const int MemoHeight = FMemoHeight >= 0 ? FMemoHeight : Bottom - KTitleHeight;
-  txtDescription->setGeometry(0, KTitleHeight, W, MemoHeight);
+  // The memo fills what the panels leave.
+  txtDescription->setGeometry(0, KTitleHeight, W, Bottom - KTitleHeight);
 }

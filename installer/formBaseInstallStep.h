@@ -37,14 +37,15 @@ public:
   uint8_t StepResult = srBack;
 
 protected:
-  // The memo's height for descendants that put a panel under it.
-  void SetMemoHeight(int Height);
   // A bottom panel above Panel1 holding one tick box (licence and install steps).
   QCheckBox* AddTickPanel(const char* Caption);
   void resizeEvent(QResizeEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
 
 private:
+  QMargins FCenteredFrame;
   QWidget* FPanel3 = nullptr;
-  int FMemoHeight = -1;
   void Arrange();
+  // Centred on the screen, frame included.
+  void CenterOnScreen();
 };

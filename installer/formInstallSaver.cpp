@@ -4,7 +4,6 @@ TfrmInstallSaver* frmInstallSaver = nullptr;
 
 TfrmInstallSaver::TfrmInstallSaver(QWidget* Parent) : TfrmBaseInstallStep(Parent) {
   setObjectName("frmInstallSaver");
-  SetMemoHeight(182);
   chkMakeActiveScreenSaver = AddTickPanel("Zu aktuellem Bildschirmschoner machen");
   chkMakeActiveScreenSaver->setObjectName("chkMakeActiveScreenSaver");
   chkMakeActiveScreenSaver->setChecked(true);

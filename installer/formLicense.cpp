@@ -5,7 +5,6 @@ TfrmLicense* frmLicense = nullptr;
 TfrmLicense::TfrmLicense(QWidget* Parent) : TfrmBaseInstallStep(Parent) {
   setObjectName("frmLicense");
   cmdNext->setEnabled(false);
-  SetMemoHeight(181);
   chkAgree = AddTickPanel("Ich stimme zu");
   chkAgree->setObjectName("chkAgree");
   // The framework fires the click also when the program changes the state.

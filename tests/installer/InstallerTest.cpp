@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -337,6 +339,33 @@ TEST(InstallerSteps, FinishedLabelLiesBehindTheTitlePanel) {
   Step->Label1->hide();
   EXPECT_EQ(WithLabel, Step->grab(Area).toImage()) << "the word shows through the title panel";
   Step->close();
+}
+
+TEST(InstallerSteps, MemoFillsBetweenTitleAndPanelsAndTheDialogIsCentredFrameIncluded) {
+  FormPtr<TfrmBaseInstallStep> Steps[] = {CreateForm<TfrmBaseInstallStep>(), CreateForm<TfrmLicense>(),
+                                          CreateForm<TfrmInstallSaver>()};
+  const int MemoHeights[] = {215, 182, 182};
+  for (size_t I = 0; I < std::size(Steps); ++I) {
+    auto& Step = Steps[I];
+    SCOPED_TRACE(Step->objectName().toStdString());
+    EXPECT_EQ(Step->size(), QSize(494, 290)) << "the client area of a 500 x 320 dialog";
+    const QRect Memo = Step->txtDescription->geometry();
+    EXPECT_EQ(Memo.top(), Step->pnlTitle->geometry().bottom() + 1);
+    EXPECT_EQ(Memo.height(), MemoHeights[I]);
+    // The panel right below the memo: the tick panel, or the buttons.
+    int Below = Step->Panel1->geometry().top();
+    if (auto* Tick = Step->findChild<QWidget*>("Panel3")) Below = Tick->geometry().top();
+    EXPECT_EQ(Memo.bottom() + 1, Below) << "no band under the memo";
+    // The offscreen platform gives windows a frame; its first showing counts it already.
+    QTimer::singleShot(0, Step.get(), [&] {
+      const QRect Frame = Step->frameGeometry(), Screen = QGuiApplication::primaryScreen()->geometry();
+      EXPECT_GT(Frame.width(), Step->width());
+      EXPECT_EQ(Frame.left() - Screen.left(), Screen.right() - Frame.right());
+      EXPECT_EQ(Frame.top() - Screen.top(), Screen.bottom() - Frame.bottom());
+      Step->cmdNextClick();
+    });
+    EXPECT_EQ(Step->Execute(), srNext);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,7 +2,8 @@
 # Runs an installer file and answers its wizard with synthetic mouse clicks, as a user would:
 # Next on every step, the agreement ticked on every licence step.
 #   drive_installer.sh SETUP LICENCE_STEPS
-# Runs inside an X server (xvfb-run). Exit code: the installer's, or 90 when a dialog never came.
+# Runs inside an X server (xvfb-run). Exit code: the installer's, 90 when a dialog never came,
+# 91 when the installer did not end after the last step.
 set -u
 setup=$1
 licence_steps=$2
@@ -27,10 +28,12 @@ visible_dialog() {
   return 1
 }
 
-# Positions inside the 500 x 320 step dialog.
+# Positions inside the step dialog, from its bottom edge: the button panel is 42 pixels high,
+# the tick panel above it 33.
+height() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p'; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
-next() { click "$1" 112 298; }
-agree() { click "$1" 15 261; }
+next() { click "$1" 112 $(($(height "$1") - 22)); }
+agree() { click "$1" 15 $(($(height "$1") - 59)); }
 
 steps=("next")
 for _ in $(seq "$licence_steps"); do steps+=("agree"); done
@@ -42,4 +45,10 @@ for action in "${steps[@]}"; do
   next "$id"
   sleep 0.3
 done
+# The last Next ends the installer; one that stays is ended (exit code 91).
+for _ in $(seq 200); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.05
+done
+if kill -0 "$pid" 2>/dev/null; then kill "$pid"; wait "$pid"; exit 91; fi
 wait "$pid"
