@@ -19,12 +19,14 @@
 
 namespace {
 
+constexpr const char* UsageText =
+    "usage: makesaver [--host PROGRAM] [--name NAME] [--resolution WxH] [--pictures N]\n"
+    "                 [--no-sound] [--movie] [--font FAMILY]... [--no-font] [--huge-mib N] OUT\n"
+    "       makesaver --installer [--installer-host PROGRAM] [options as above] OUT\n"
+    "  PROGRAM defaults to the Rizuder (the installer: Vuverero) of this build tree.\n";
+
 int Usage(const std::string& Why) {
-  std::cerr << "makesaver: " << Why << "\n"
-            << "usage: makesaver [--host PROGRAM] [--name NAME] [--resolution WxH] [--pictures N]\n"
-            << "                 [--no-sound] [--movie] [--font FAMILY]... [--no-font] [--huge-mib N] OUT\n"
-            << "       makesaver --installer [--installer-host PROGRAM] [options as above] OUT\n"
-            << "  PROGRAM defaults to the Rizuder (the installer: Vuverero) of this build tree.\n";
+  std::cerr << "makesaver: " << Why << "\n" << UsageText;
   return 2;
 }
 
@@ -56,6 +58,10 @@ int main(int argc, char** argv) {
       return true;
     };
     std::string V;
+    if (A == "--help" || A == "-h") {
+      std::cout << UsageText;
+      return 0;
+    }
     if (A == "--installer") {
       Installer = true;
     } else if (A == "--installer-host") {
