@@ -63,7 +63,14 @@ int32_t TSequence::DurationTenths() const { return CheckedMul(Duration, int32_t{
 RIZ_PUBLISHED(TSequenceList) {}
 
 // Clear from here still reaches this class's ReleaseItem; the base destructor could not.
-TSequenceList::~TSequenceList() { Clear(); }
+// Clear finishes and frees every sequence even when one Unprepare fails; a destructor has no
+// caller to hand that error to.
+TSequenceList::~TSequenceList() {
+  try {
+    Clear();
+  } catch (...) {
+  }
+}
 
 void TSequenceList::ReleaseItem(TReflectivePersistent* Item) {
   if (auto* S = dynamic_cast<TSequence*>(Item)) S->Finish();
@@ -95,13 +102,11 @@ TSequence* TSequenceControler::CurrentSequence() const {
 }
 
 void TSequenceControler::SetCurrent(int Index) {
-  // A sequence that does not exist is refused before anything changes.
-  if (Index >= 0) FSequences->Items(Index);
-  if (FCurrent >= 0) {
-    TSequence* Old = CurrentSequence();
-    FCurrent = -1;  // a failing Unprepare must not leave a finished sequence current
-    Old->Finish();
-  }
+  // A sequence that does not exist is refused before anything changes; -1 is "none".
+  if (Index != -1) FSequences->Items(Index);
+  // Finished while it is still current: should its Unprepare fail, it is still prepared and
+  // still the controller's, so a later StopAll or the controller's end finishes it.
+  if (TSequence* Old = CurrentSequence()) Old->Finish();
   FCurrent = Index;
   if (Index >= 0) FSequences->Items(Index)->Start();
 }

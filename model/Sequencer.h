@@ -93,7 +93,8 @@ public:
   bool Running() const { return FRunning; }
 
   TSequence* CurrentSequence() const;
-  // Finishes the current sequence and starts the one at Index (-1: none).
+  // Finishes the current sequence, which stays current until that succeeded, and starts the
+  // one at Index (-1: none). Any other index outside the list raises EListError at once.
   void SetCurrent(int Index);
   // Starts the first sequence; on an empty list the controller stops instead.
   void First();

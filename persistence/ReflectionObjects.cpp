@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <typeinfo>
 
 #include "persistence/PropertyBags.h"
@@ -416,7 +417,18 @@ void TReflectiveObjectList::Clear() {
   // Items are freed after they left the list, so a destructor never sees a half-cleared list.
   std::vector<std::unique_ptr<TReflectivePersistent>> Old;
   Old.swap(FItems);
-  for (const auto& Item : Old) ReleaseItem(Item.get());
+  // One item that fails to let go must not keep the others from being released: the first
+  // error is raised once all of them are freed.
+  std::exception_ptr First;
+  for (const auto& Item : Old) {
+    try {
+      ReleaseItem(Item.get());
+    } catch (...) {
+      if (!First) First = std::current_exception();
+    }
+  }
+  Old.clear();
+  if (First) std::rethrow_exception(First);
 }
 
 void TReflectiveObjectList::Delete(int Index) {

@@ -620,7 +620,8 @@ public:
 
 protected:
   // Runs for every item the list is about to free (by Clear, Delete, or a typed list's own
-  // destructor through Clear), while the item is still whole; Item may be nullptr.
+  // destructor through Clear), while the item is still whole; Item may be nullptr. Should it
+  // raise, every item is still freed and Clear or Delete raises the first error afterwards.
   virtual void ReleaseItem(TReflectivePersistent* Item) {}
 
 private:

@@ -118,16 +118,17 @@ void TAnimationControl::OpenSound(const std::string& FileName, int Channel) {
   TMediaPlayer* P = SoundPlayer(Channel);
   if (!P) return;
   try {
-    // The same file is left playing, unless its device is no longer open (closed by Stop or
-    // mute, or a failed open): then it is opened again rather than never played again.
-    if (FileName != P->FileName() || P->Mode() == mpNotReady) {
-      P->Close();
-      P->SetDeviceType(dtAutoSelect);
-      P->SetFileName(FileName);
-      P->Open();
-    } else {
+    // The file the channel has is left alone whatever the player's state: it may be playing on
+    // from the previous sequence, and a medium that failed to open is not tried again by every
+    // sequence that names it. A channel closed on purpose has forgotten its file.
+    if (FileName == P->FileName()) {
       FSameFile[Channel] = true;
+      return;
     }
+    P->Close();
+    P->SetDeviceType(dtAutoSelect);
+    P->SetFileName(FileName);
+    P->Open();
   } catch (...) {
   }
 }
@@ -161,6 +162,9 @@ void TAnimationControl::CloseSound(int Channel) {
   TMediaPlayer* P = SoundPlayer(Channel);
   if (!P) return;
   try {
+    // Forgotten with the device, so that the next show or the end of mute opens the file
+    // afresh instead of taking the closed channel for one that has it.
+    P->SetFileName({});
     if (P->Mode() != mpNotReady) P->Close();
   } catch (...) {
   }

@@ -62,7 +62,8 @@ public:
   // The clone after the current one; after the last, the first.
   TSequence* NextSequence() const;
   // Channels 0 (sound) and 1 (music); other channel numbers are ignored. A channel asked to
-  // open the file it already has open keeps playing it.
+  // open the file it already has is left as it is (playing on, or shut after a failed open);
+  // closing a channel makes it forget its file.
   void OpenSound(const std::string& FileName, int Channel);
   void PlaySound(bool Loop, int Channel);
   void CloseSound(int Channel);

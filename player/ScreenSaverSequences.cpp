@@ -136,7 +136,7 @@ void TBlendableSequence::SetProject(TScreenSaverProject* Project) {
   if (FTransition) FTransition->SetProject(Project);
 }
 
-TDIBRaster* TBlendableSequence::GetPicture() { return nullptr; }
+TDIBRaster* TBlendableSequence::GetPicture() { throw EAbstractError("Abstract Error"); }
 
 // ---------------------------------------------------------------------------------------------
 // TTransitionSequence
@@ -155,9 +155,11 @@ void TTransitionSequence::Prepare() {
   auto* Next = dynamic_cast<TBlendableSequence*>(FAnimationControl->NextSequence());
   if (!Next) return;
   const TDIBRaster* Screen = FAnimationControl->Raster();
-  FOldPicture = std::make_unique<TDIBRaster>(Screen->Width, Screen->Height);
-  Screen->CopyTo(FOldPicture.get());
+  auto Old = std::make_unique<TDIBRaster>(Screen->Width, Screen->Height);
+  Screen->CopyTo(Old.get());
+  // A stored bare blendable sequence has no picture and raises: the transition keeps nothing.
   FNewPicture = Next->GetPicture();
+  FOldPicture = std::move(Old);
 }
 
 void TTransitionSequence::Unprepare() {
@@ -166,9 +168,9 @@ void TTransitionSequence::Unprepare() {
   inherited::Unprepare();
 }
 
-void TTransitionSequence::GetCaption(std::string& S) { S.clear(); }
+void TTransitionSequence::GetCaption(std::string&) { throw EAbstractError("Abstract Error"); }
 
-void TTransitionSequence::GetDescription(std::string& S) { S.clear(); }
+void TTransitionSequence::GetDescription(std::string&) { throw EAbstractError("Abstract Error"); }
 
 void TTransitionSequence::GetParameterText(std::string& S) {
   std::string Caption, Music, Sound;

@@ -143,7 +143,8 @@ public:
   // Also tells the transition.
   void SetProject(TScreenSaverProject* Project) override;
   // The raster that shows this sequence's picture, prepared on demand; still owned by the
-  // sequence. A sequence kind without a picture answers nullptr.
+  // sequence. Every kind that can be stored as blendable answers; this base (which a stored
+  // project may still name) raises EAbstractError.
   virtual TDIBRaster* GetPicture();
 
 private:
@@ -165,7 +166,7 @@ public:
   // Frees FOldPicture.
   void Unprepare() override;
 
-  // The short name and the description of the transition kind; empty here.
+  // The short name and the description of the transition kind; EAbstractError here.
   virtual void GetCaption(std::string& S);
   virtual void GetDescription(std::string& S);
   // Caption, ", Dauer " tenths " [1/10 Sek.], Kanal 1 " music ", Kanal 2 " sound.

@@ -109,14 +109,15 @@ void TfrmBaseSaveScreen::Stop() { FRunning = false; }
 
 TScreenSaverSequence* TfrmBaseSaveScreen::Run() {
   FRunning = !FTerminated;
-  FAnimation->Start();
-  GrabInput();
   // Only the X11 window system refuses a grab for a while (another client holds one, or the
   // window is not viewable yet); elsewhere a refusal is final.
   const bool RetryGrab = QGuiApplication::platformName() == QLatin1String("xcb");
   QElapsedTimer SinceGrab;
-  SinceGrab.start();
   try {
+    // The first sequence is prepared here and may fail as any later one may.
+    FAnimation->Start();
+    GrabInput();
+    SinceGrab.start();
     while (FRunning) {
       FAnimation->Step();
       QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -24,9 +24,25 @@ public:
   void Step() override { GLog.push_back("step " + Name + " " + std::to_string(Elapsed())); }
 };
 
+// One whose Unprepare fails after logging; it logs its end too.
+class TFailingUnprepare : public TLoggingSequence {
+public:
+  ~TFailingUnprepare() override { GLog.push_back("free " + Name); }
+  void Unprepare() override {
+    TLoggingSequence::Unprepare();
+    throw EInvalidOperation("cannot let go of " + Name);
+  }
+};
+
 std::unique_ptr<TLoggingSequence> Seq(const std::string& Name, int32_t Duration = 100) {
   auto S = TSequence::CreateNamed<TLoggingSequence>(Name, nullptr);
   S->Duration = Duration;
+  return S;
+}
+
+std::unique_ptr<TSequence> Failing(const std::string& Name) {
+  auto S = std::make_unique<TFailingUnprepare>();
+  S->Name = Name;
   return S;
 }
 
@@ -236,9 +252,22 @@ TEST_F(Sequencer, SetCurrentRefusesAMissingSequenceWithoutChangingAnything) {
   TSequenceControler C;
   C.Sequences().Add(Seq("a"));
   C.Play();
-  EXPECT_THROW(C.SetCurrent(5), EListError);
-  EXPECT_EQ(C.Current(), 0);
-  EXPECT_TRUE(C.Sequences().Items(0)->Prepared());
+  for (int Index : {5, 1, -2}) {
+    EXPECT_THROW(C.SetCurrent(Index), EListError) << Index;
+    EXPECT_EQ(C.Current(), 0);
+    EXPECT_TRUE(C.Sequences().Items(0)->Prepared());
+  }
+}
+
+TEST_F(Sequencer, ASequenceThatFailsToFinishStaysCurrent) {
+  TSequenceControler C;
+  C.Sequences().Add(Failing("a"));
+  C.Sequences().Add(Seq("b"));
+  C.Play();
+  EXPECT_THROW(C.SetCurrent(1), EInvalidOperation);
+  EXPECT_EQ(C.Current(), 0) << "it is still prepared, so it is still the controller's";
+  EXPECT_TRUE(C.CurrentSequence()->Prepared());
+  EXPECT_FALSE(C.Sequences().Items(1)->Prepared());
 }
 
 TEST_F(Sequencer, DestroyingTheControllerFinishesTheCurrentSequence) {
@@ -267,6 +296,34 @@ TEST_F(Sequencer, EveryWayAListFreesAPreparedSequenceRunsItsOwnUnprepare) {
     L->Items(0)->Start();
     Free(L);
     EXPECT_EQ(GLog, (std::vector<std::string>{"prepare a", "unprepare a"})) << Way;
+  }
+}
+
+TEST_F(Sequencer, AFailingUnprepareKeepsNoOtherSequenceFromBeingFinishedAndFreed) {
+  // The first error reaches the caller once everything is done; a destructor lets none out.
+  const std::vector<std::pair<std::string, std::function<void(std::unique_ptr<TSequenceList>&)>>> Ways = {
+      {"Clear", [](std::unique_ptr<TSequenceList>& L) { EXPECT_THROW(L->Clear(), EInvalidOperation); }},
+      {"Delete", [](std::unique_ptr<TSequenceList>& L) {
+         EXPECT_THROW(L->Delete(0), EInvalidOperation);
+         EXPECT_THROW(L->Delete(0), EInvalidOperation);
+         L->Delete(0);
+       }},
+      {"destruction", [](std::unique_ptr<TSequenceList>& L) { L.reset(); }},
+  };
+  for (const auto& [Way, Free] : Ways) {
+    auto L = std::make_unique<TSequenceList>();
+    L->Add(Failing("x"));
+    L->Add(Failing("y"));
+    L->Add(Seq("z"));
+    for (int I = 0; I < L->Count(); ++I) L->Items(I)->Start();
+    GLog.clear();
+    Free(L);
+    if (L) {
+      EXPECT_EQ(L->Count(), 0) << Way;
+    }
+    std::vector<std::string> Expected = {"unprepare x", "unprepare y", "unprepare z", "free x", "free y"};
+    if (Way == "Delete") Expected = {"unprepare x", "free x", "unprepare y", "free y", "unprepare z"};
+    EXPECT_EQ(GLog, Expected) << Way;
   }
 }
 

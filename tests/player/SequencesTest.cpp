@@ -265,8 +265,9 @@ TEST_F(Sequences, ChannelAndParameterTexts) {
 
   // The base transition has no texts of its own.
   TTransitionSequence Bare;
-  Bare.GetCaption(S);
-  EXPECT_TRUE(S.empty());
+  EXPECT_THROW(Bare.GetCaption(S), EAbstractError);
+  EXPECT_THROW(Bare.GetDescription(S), EAbstractError);
+  EXPECT_THROW(Bare.GetParameterText(S), EAbstractError);
 }
 
 TEST_F(Sequences, WordTables) {
@@ -333,6 +334,26 @@ TEST_F(Sequences, ATransitionWithoutABlendableSuccessorDrawsNothing) {
   StepAt(C, Now + 400);
   EXPECT_GT(T->Steps, 0);
   EXPECT_EQ(Rgb(C.Raster()->Bits[123]), 0x00FF00u) << "the page stays";
+}
+
+TEST_F(Sequences, ATransitionIntoABareBlendableSequenceFailsThroughStep) {
+  // A stored project may name the base class itself, which has no picture to blend into.
+  auto P = MakeProject({EmptyPage(0x00FF00, 100)});
+  auto Bare = std::make_unique<TBlendableSequence>();
+  TTestTransition Blend;
+  Bare->SetTransition(&Blend);
+  P->Sequences()->Add(std::move(Bare));
+  TAnimationControl C;
+  C.SetProject(P.get());
+  auto* T = dynamic_cast<TTestTransition*>(C.Sequences().Items(1));
+  ASSERT_TRUE(T);
+  C.Start();
+  StepAt(C, Now);
+  EXPECT_THROW(StepAt(C, Now + 100), EAbstractError);
+  EXPECT_FALSE(T->Prepared());
+  EXPECT_EQ(T->OldPicture(), nullptr) << "the failed start keeps no picture";
+  C.Stop();
+  EXPECT_EQ(C.CurrentSequence(), nullptr);
 }
 
 TEST_F(Sequences, TheTextBandOfTheScrollingText) {

@@ -239,7 +239,7 @@ TEST_F(Slides, GetPictureStartsASlideThatIsNotPrepared) {
   Now += 10;
   EXPECT_EQ(S->GetPicture(), Page);
   EXPECT_EQ(S->StartTime, Now - 10) << "a prepared slide is left as it is";
-  // The base of blendable sequences has no picture.
+  // The base of blendable sequences has no picture of its own.
   TBlendableSequence Bare;
-  EXPECT_EQ(Bare.GetPicture(), nullptr);
+  EXPECT_THROW(Bare.GetPicture(), EAbstractError);
 }

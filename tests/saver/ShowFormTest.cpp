@@ -304,6 +304,23 @@ TEST_F(ShowForm, TheSequenceOnScreenWhenTheShowEndsIsTheResult) {
   EXPECT_EQ(Page->Color, 0x00FF00);
 }
 
+TEST_F(ShowForm, ASequenceFailingAsTheShowStartsEndsItLikeAnyOther) {
+  // A stored bare blendable sequence has no picture for the transition in front of it.
+  TSaverRecipe Recipe;
+  Recipe.Sequences = {[](TScreenSaverProject& P, const demosaver::TDemoMedia&) {
+    auto Bare = std::make_unique<TBlendableSequence>();
+    TAlphaBlendSequence Blend;
+    Bare->SetTransition(&Blend);
+    P.Sequences()->Add(std::move(Bare));
+  }};
+  MakeSaver(Recipe);
+  TfrmSaveScreen& F = Open();
+  F.StartTimer()->stop();
+  EXPECT_THROW(F.tmrStartTimer(), EAbstractError);
+  EXPECT_FALSE(F.isVisible());
+  EXPECT_EQ(F.Animation()->CurrentSequence(), nullptr) << "the show was stopped";
+}
+
 TEST_F(ShowForm, UnreadableProjectEndsWithTheLoadersMessageOnly) {
   MakeEmptyProgram();
   auto F = CreateForm<TfrmSaveScreen>();
