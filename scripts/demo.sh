@@ -12,12 +12,15 @@ cmake --build build
 OUT="$PWD/build/demo"
 mkdir -p "$OUT"
 SAVER="$OUT/Demo.scr"
-build/tools/makesaver "$SAVER"
-echo "Demo screen saver: $SAVER"
-# What the sound and movie libraries say on a machine without a sound device reads like
-# failure but is harmless; it goes to a log of its own.
+# What the libraries say on a machine without a sound device or a runtime directory reads
+# like failure but is harmless; it goes to a log of its own, shown only when something fails.
 LOG="$OUT/demo-show.log"
 : >"$LOG"
+if ! build/tools/makesaver "$SAVER" 2>>"$LOG"; then
+  cat "$LOG" >&2
+  exit 1
+fi
+echo "Demo screen saver: $SAVER"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Showing it on $DISPLAY: move the mouse, click or press a key to end the show."
@@ -43,6 +46,8 @@ TMPDIR="$RUNTMP" XDG_RUNTIME_DIR="$RUNTMP" xvfb-run -a -s "-screen 0 1024x768x24
     exit 1
   fi
   "$2" "$3" || echo "The screenshot could not be taken." >&2
+  # The key comes while the slide that carries a web link is on screen.
+  sleep 2
   xdotool key space
   # A sequence with a web link asks whether to open it; Escape declines.
   sleep 1
