@@ -297,12 +297,17 @@ void TPropertyBag::ReadPropertyValue(int Index) {
         }
         break;
       }
-      TReflectivePersistent* Raw = nullptr;
-      ReadObjectValue("Value", Raw);
-      std::unique_ptr<TReflectivePersistent> New(Raw);
+      std::unique_ptr<TReflectivePersistent> New;
+      ReadObjectValue("Value", New);
       if (!New) break;
-      FObj->SetObjectProperty(Index, New.get());
-      // A setter that kept the object owns it now; one that copied it leaves it to us.
+      // A setter that kept the object owns it now, even when it failed afterwards; one that
+      // copied or refused it leaves it to us.
+      try {
+        FObj->SetObjectProperty(Index, New.get());
+      } catch (...) {
+        if (FObj->GetObjectProperty(Index) == New.get()) New.release();
+        throw;
+      }
       if (FObj->GetObjectProperty(Index) == New.get()) New.release();
       break;
     }
@@ -312,8 +317,22 @@ void TPropertyBag::ReadPropertyValue(int Index) {
 }
 
 void TPropertyBag::ReadObjectValue(const std::string& Name, TReflectivePersistent*& Obj) {
+  // Leaving the block can still fail (a seek out of range) after the record was read.
+  std::unique_ptr<TReflectivePersistent> Created;
   BeginBlockRead(Name);
-  InsideReadBlock(*this, [&] { ReadObject(Obj, FOnError); });
+  InsideReadBlock(*this, [&] {
+    TReflectivePersistent* Read = Obj;
+    ReadObject(Read, FOnError);
+    if (Read != Obj) Created.reset(Read);
+  });
+  if (Created) Obj = Created.release();
+}
+
+void TPropertyBag::ReadObjectValue(const std::string& Name,
+                                   std::unique_ptr<TReflectivePersistent>& Obj) {
+  TReflectivePersistent* Read = Obj.get();
+  ReadObjectValue(Name, Read);
+  if (Read != Obj.get()) Obj.reset(Read);
 }
 
 void TPropertyBag::ReadObjectValue(const std::string& Name, TReflectivePersistent& Existing) {

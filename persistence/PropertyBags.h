@@ -87,8 +87,10 @@ public:
   // Writes Obj's record; nullptr writes the empty-reference record.
   void WriteObject(TReflectivePersistent* Obj, const TPropertyBagErrorEvent& OnError = {});
 
-  // A nested record in the block Name, with the bag's current handler.
+  // A nested record in the block Name, with the bag's current handler. An object made for an
+  // empty reference is handed out only once the block is left; a failure frees it.
   void ReadObjectValue(const std::string& Name, TReflectivePersistent*& Obj);
+  void ReadObjectValue(const std::string& Name, std::unique_ptr<TReflectivePersistent>& Obj);
   // Into an existing object, in place.
   void ReadObjectValue(const std::string& Name, TReflectivePersistent& Existing);
   // Into an owned object: filled in place when present, else created from the stored class
@@ -144,9 +146,8 @@ void TPropertyBag::ReadObjectValue(const std::string& Name, std::unique_ptr<T>& 
     ReadObjectValue(Name, static_cast<TReflectivePersistent&>(*Obj));
     return;
   }
-  TReflectivePersistent* Raw = nullptr;
-  ReadObjectValue(Name, Raw);
-  std::unique_ptr<TReflectivePersistent> Held(Raw);
+  std::unique_ptr<TReflectivePersistent> Held;
+  ReadObjectValue(Name, Held);
   if (!Held) return;
   if (T* Typed = dynamic_cast<T*>(Held.get())) {
     Held.release();

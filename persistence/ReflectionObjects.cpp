@@ -465,9 +465,8 @@ void TReflectiveObjectList::ReadInnerProperties(TPropertyBag& Bag) {
   const int32_t N = Bag.ReadInteger("Count");
   Clear();
   for (int32_t I = 0; I < N; ++I) {
-    TReflectivePersistent* Item = nullptr;
-    Bag.ReadObjectValue("Item" + IntToHex(static_cast<uint32_t>(I), 8), Item);
-    std::unique_ptr<TReflectivePersistent> Held(Item);
+    std::unique_ptr<TReflectivePersistent> Held;
+    Bag.ReadObjectValue("Item" + IntToHex(static_cast<uint32_t>(I), 8), Held);
     const TReflectiveClassRef Required = ItemClass();
     if (Held && Required && !Held->ClassType().InheritsFrom(*Required)) {
       const std::string Name = Held->ClassName();

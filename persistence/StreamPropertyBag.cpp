@@ -21,8 +21,8 @@ void TStreamPropertyBag::CheckReadable(int64_t Count) {
   const int64_t Pos = FStream.Position();
   const int64_t Limit = ReadLimit();
   const int64_t Size = StreamSize();
-  // A block that ends inside the stream must hold its items; one that ends beyond it belongs
-  // to a truncated stream, which gives the stream's read error.
+  // No block reaches beyond the stream, so an item that runs past its block is damage; outside
+  // every block the stream's end is the only bound, and running past it is the read error.
   if (Limit <= Size && (Pos > Limit || Count > Limit - Pos))
     Fatal("TStreamPropertyBag.ReadBytes : item runs past the end of its block");
   if (Pos > Size || Count > Size - Pos) throw EReadError(SReadError);
@@ -141,8 +141,9 @@ void TStreamPropertyBag::BeginNextBlockRead(std::string& Name) {
   C.BlockStart = FStream.Position();
   ReadBytes(&C.BlockSize, sizeof C.BlockSize);
   const int64_t End = CheckedAdd(C.BlockStart, C.BlockSize);
-  // A block covers at least its own length field and never reaches beyond its parent.
-  if (C.BlockSize < 8 || End > ReadLimit())
+  // A block covers at least its own length field and never reaches beyond its parent or the
+  // stream: a length it cannot have is refused before anything inside it is read.
+  if (C.BlockSize < 8 || End > ReadLimit() || End > StreamSize())
     Fatal(Format("TStreamPropertyBag.BeginNextBlockRead : invalid length %lld of block %s",
                  static_cast<long long>(C.BlockSize), Name.c_str()));
   C.Limit = End;

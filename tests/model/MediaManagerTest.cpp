@@ -299,13 +299,15 @@ TEST_F(Media, AReadThatFailsHalfwayLeavesNoFileBehind) {
   TMediaManager M;
   AddMedium(M, 1, Source("one", Pattern(70000, 1)), "bin");
   AddMedium(M, 2, Source("two", Pattern(70000, 2)), "bin");
-  const std::string Bytes = Written(M);
-  // Cut inside the second medium's content: the first medium's file exists by then.
-  const std::string Cut = Bytes.substr(0, Bytes.size() - 40000);
+  std::string Damaged = Written(M);
+  // A damaged chunk inside the second medium's content: the first medium's file exists by then.
+  const size_t Chunk = Damaged.rfind("BufferData1");
+  ASSERT_NE(Chunk, std::string::npos);
+  Damaged[Chunk + 10] = 'X';
   {
-    TMemoryStream S = StreamOf(Cut);
+    TMemoryStream S = StreamOf(Damaged);
     TMediaManager Back;
-    EXPECT_THROW(Back.LoadFromStream(S), EReadError);
+    EXPECT_THROW(Back.LoadFromStream(S), EPropertyBagError);
     // The half-read second medium was freed by the reader; the first is still held.
     EXPECT_EQ(ListDir(TempDir()).size(), 1u);
     EXPECT_EQ(Back.Count(), 1);
@@ -313,10 +315,10 @@ TEST_F(Media, AReadThatFailsHalfwayLeavesNoFileBehind) {
   EXPECT_TRUE(ListDir(TempDir()).empty());
   {
     // Read as a new object: the reader frees what it made.
-    TMemoryStream S = StreamOf(Cut);
+    TMemoryStream S = StreamOf(Damaged);
     TStreamPropertyBag Bag(S);
     std::unique_ptr<TReflectivePersistent> Obj;
-    EXPECT_THROW(Bag.ReadObject(Obj), EReadError);
+    EXPECT_THROW(Bag.ReadObject(Obj), EPropertyBagError);
     EXPECT_EQ(Obj, nullptr);
     EXPECT_TRUE(ListDir(TempDir()).empty());
   }

@@ -7,13 +7,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/ScreenSaverFiles.h"
+#include "persistence/PropertyBags.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "player/ScreenSaverSequences.h"
@@ -22,11 +28,13 @@
 #include "tools/DemoSaver.h"
 #include "tools/MediaFixtures.h"
 
+using modeltest::TStreamItem;
 using modeltest::WalkItems;
 using testsupport::BuildPath;
 using testsupport::ListDir;
 using testsupport::MessageBoxes;
 using testsupport::ReadFileBytes;
+using testsupport::SourcePath;
 using testsupport::TempDir;
 using testsupport::TestDir;
 using testsupport::WriteFileBytes;
@@ -49,6 +57,70 @@ int DamagedMessages() {
     if (R.Text == Damaged) ++N;
   return N;
 }
+
+// The appended data of a demo of one slide whose Transition holds a copy of the project's
+// first medium, every block around that copy claiming to end at ClaimedEnd; positions count
+// from At, where the data is to begin.
+std::string MediumInTheFirstTransition(int64_t At, int64_t ClaimedEnd) {
+  demosaver::TDemoOptions Options;
+  Options.Pictures = 1;
+  Options.PictureWidth = 16;
+  Options.PictureHeight = 12;
+  Options.Sound = false;
+  Options.Movie = false;
+  Options.NoFonts = true;
+  Options.WithDemoSequences = false;
+  Options.ExtraSequences = {demosaver::DemoSequences()[0]};
+  TMemoryStream S;
+  {
+    TStreamPropertyBag Bag(S);
+    Bag.WriteObject(demosaver::MakeDemoInfo(Options).get());
+    Bag.WriteObject(demosaver::MakeDemoProject(Options).get());
+  }
+  std::string Data(S.Bytes().begin(), S.Bytes().end());
+  const std::vector<TStreamItem> Items = WalkItems(Data, 0, 6);
+  const TStreamItem& Properties = Items[4];  // the project's
+  const TStreamItem* Medium = Properties.Find(
+      {"MediaManager", "Value", "InnerProperties", "MediaList", "InnerProperties", "_Items", "Item00000000"});
+  const std::vector<std::string> Path = {"Sequences", "Value", "InnerProperties", "_Items", "Item00000000",
+                                         "Properties", "Transition", "Value"};
+  const TStreamItem* Value = Properties.Find(Path);
+  if (!Medium || !Value) throw std::runtime_error("the demo has no medium or no first slide");
+  const int64_t RecordStart = Medium->Children.front().Start;
+  const std::string Record = Data.substr(RecordStart, Medium->End - RecordStart);
+  for (size_t N = 0; N <= Path.size(); ++N) {
+    const TStreamItem* Block = Properties.Find({Path.begin(), Path.begin() + N});
+    const int64_t LengthAt = Block->Start + 8 + static_cast<int64_t>(Block->Name.size());
+    const int64_t Claim = ClaimedEnd - (At + LengthAt);
+    std::memcpy(Data.data() + LengthAt, &Claim, 8);
+  }
+  const int64_t Inside = Value->Children.front().Start;  // the empty reference stored there
+  return Data.substr(0, Inside) + Record + Data.substr(Value->End);
+}
+
+// The bytes at At of a stream of Size bytes that reads nothing anywhere else.
+class TPlacedStream : public TStream {
+public:
+  TPlacedStream(std::string Bytes, int64_t At, int64_t Size)
+      : FBytes(std::move(Bytes)), FAt(At), FSize(Size), FPos(At) {}
+  int32_t Read(void* Buffer, int32_t Count) override {
+    const int64_t From = FPos - FAt;
+    if (Count <= 0 || From < 0 || From >= static_cast<int64_t>(FBytes.size())) return 0;
+    const auto N = static_cast<int32_t>(std::min<int64_t>(Count, static_cast<int64_t>(FBytes.size()) - From));
+    std::memcpy(Buffer, FBytes.data() + From, static_cast<size_t>(N));
+    FPos += N;
+    return N;
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+    FPos = Offset + (Origin == TSeekOrigin::soBeginning ? 0 : Origin == TSeekOrigin::soCurrent ? FPos : FSize);
+    return FPos;
+  }
+
+private:
+  std::string FBytes;
+  int64_t FAt, FSize, FPos;
+};
 
 class Files : public ::testing::Test {
 protected:
@@ -312,6 +384,45 @@ TEST_F(Files, FlippedBytesNeverCrashOrLeaveAnythingBehind) {
   }
   EXPECT_EQ(Failures, 0);
   EXPECT_GT(Refused, static_cast<int>(Offsets.size()) / 4) << "most flips in the structure are refused";
+}
+
+TEST_F(Files, KeptMalformedSaversAreRefusedCleanly) {
+  // Written again with RIZUDER_UPDATE_TEST_INPUTS=1, as the object streams' malformed inputs are.
+  const std::string Dir = SourcePath("tests/model/test-inputs/malformed");
+  if (std::getenv("RIZUDER_UPDATE_TEST_INPUTS")) {
+    std::filesystem::create_directories(Dir);
+    WriteFileBytes(Dir + "/hand-made-medium-in-a-transition-beyond-the-data.bin",
+                   MediumInTheFirstTransition(0, int64_t{3} << 30));
+  }
+  int Inputs = 0;
+  for (const auto& E : std::filesystem::directory_iterator(Dir)) {
+    const std::string File = TestDir() + "/malformed.scr";
+    WriteFileBytes(File, ReadFileBytes(Host) + ReadFileBytes(E.path().string()) + Trailer(1000));
+    plat::SetProgramFileName(File);
+    const int Before = DamagedMessages();
+    std::unique_ptr<TScreenSaverInfo> Info;
+    std::unique_ptr<TScreenSaverProject> Project;
+    LoadScreenSaverInfoAndProject(Info, Project);
+    EXPECT_FALSE(Project) << E.path();
+    EXPECT_EQ(DamagedMessages() - Before, 1) << E.path();
+    ExpectNothingLeft(E.path().string());
+    ++Inputs;
+  }
+  EXPECT_GE(Inputs, 1);
+}
+
+TEST_F(Files, AnObjectWhoseBlockCannotBeLeftIsFreed) {
+  // Every block around the medium ends beyond 2 GiB, inside the stream: the medium is read,
+  // then leaving its block fails with the range error.
+  const int64_t At = (int64_t{1} << 31) - (1 << 20);
+  const int64_t End = (int64_t{1} << 31) + (1 << 20);
+  TPlacedStream S(MediumInTheFirstTransition(At, End), At, End);
+  auto Info = std::make_unique<TScreenSaverInfo>();
+  auto Project = std::make_unique<TScreenSaverProject>();
+  ASSERT_TRUE(Info->LoadFromStream(S));
+  EXPECT_THROW(Project->LoadFromStream(S), ERangeError);
+  Project.reset();
+  ExpectNothingLeft("after the refused project");
 }
 
 TEST_F(Files, MakesaverProgram) {

@@ -72,6 +72,29 @@ std::vector<HostileInput> HostileInputs() {
     R.Int(0).Str("ClassInfo").Int64(8 + 10).IntValue("IsNIL", 0).StringValue("ClassName", "TFuzzInfo");
     H.push_back({"value-beyond-block", R.B, Bag, "runs past the end of its block"});
   }
+  {
+    // An object property's nested medium, every block around it ending at 3 GiB, far beyond
+    // the stream: refused at the outermost, before an object is made whose block could not be
+    // left.
+    const int64_t End = int64_t{3} << 30;
+    RawItems R;
+    R.Block("ClassInfo", ClassInfo("TFuzzInfo", 1));
+    auto Enter = [&](const std::string& Name) {
+      R.Int(0).Str(Name);
+      const int64_t At = static_cast<int64_t>(R.B.size());
+      R.Int64(End - At);
+      return End - At;
+    };
+    const int64_t Outermost = Enter("Properties");
+    Enter("Extra");
+    R.IntValue("Type", 7);
+    Enter("Value");
+    RawItems St;
+    St.BinaryValue("StreamSize", RawItems().Int64(0).B).IntValue("BufferCount", 0);
+    R.Bytes(MediaWith(St));
+    H.push_back({"blocks-beyond-the-stream", R.B, Bag,
+                 "invalid length " + std::to_string(Outermost) + " of block Properties"});
+  }
   H.push_back({"nesting-beyond-the-limit", NestedInfos(120), Bag, "blocks nested deeper than 256"});
   {
     RawItems R;
