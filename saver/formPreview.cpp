@@ -80,8 +80,10 @@ void TfrmPreview::FitToPreviewParent() {
   if (Host == 0) return;
   QRect R;
   if (!HostRect(Host, R)) return;
-  // One pixel wider and taller than the host, which clips it.
-  SetBounds(0, 0, R.width() + 1, R.height() + 1);
+  // One pixel wider and taller than the host, which clips it. The host counts pixels, the form
+  // the GUI's units: on a scaled screen the form covers the host and the pixel beyond.
+  const double Ratio = devicePixelRatio();
+  SetBounds(0, 0, UnitsCovering(R.width() + 1, Ratio), UnitsCovering(R.height() + 1, Ratio));
 }
 
 void TfrmPreview::FormShow() {

@@ -87,6 +87,22 @@ bool ShowsPicture(xtools::TDisplay& X, int Left, int Top, int Width, int Height,
   return true;
 }
 
+// Whether the Width x Height area at (X, Y) of the screen is, pixel for pixel, the top-left part
+// of the picture stretched over GridWidth x GridHeight pixels by dropping or repeating.
+bool ShowsPictureExactly(xtools::TDisplay& X, int Left, int Top, int Width, int Height, int GridWidth,
+                         int GridHeight, std::string* Why) {
+  static const QImage Pic = Picture();
+  const xtools::TShot S = X.Grab(Left, Top, Width, Height);
+  if (S.Pixels.empty()) return false;
+  for (int Y = 0; Y < Height; ++Y)
+    for (int I = 0; I < Width; ++I)
+      if (S.At(I, Y) != (Pic.pixel(I * Pic.width() / GridWidth, Y * Pic.height() / GridHeight) & 0xFFFFFF)) {
+        *Why = "screen (" + std::to_string(Left + I) + "," + std::to_string(Top + Y) + ")";
+        return false;
+      }
+  return true;
+}
+
 int CountFiles(const std::string& Dir, const char* Prefix) {
   int N = 0;
   for (const std::string& Name : testsupport::ListDir(Dir))
@@ -96,9 +112,11 @@ int CountFiles(const std::string& Dir, const char* Prefix) {
 
 class TSaverProcess {
 public:
-  TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {}) {
+  TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {},
+                const char* ScaleFactor = nullptr) {
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     Env.remove("QT_QPA_PLATFORM");
+    if (ScaleFactor) Env.insert("QT_SCALE_FACTOR", ScaleFactor);
     Env.insert("TMPDIR", QString::fromStdString(TempDir()));
     if (!Display.empty()) Env.insert("DISPLAY", QString::fromStdString(Display));
     P.setProcessEnvironment(Env);
@@ -203,6 +221,33 @@ TEST(ShowProgram, PreviewPlaysInsideTheHostWindowAndEndsWithIt) {
   EXPECT_TRUE(S.P.waitForFinished(5000)) << "the preview ends with its host";
   EXPECT_EQ(S.P.exitCode(), 0);
   EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+}
+
+TEST(ShowProgram, AtAScaleOfTwoTheShowAndThePreviewStretchOverTheirPixels) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  std::string Why;
+  {
+    // The 800 x 600 screen is 400 x 300 of Qt's units; the control's 399 x 299 are 798 x 598
+    // pixels, and the form's black shows beyond them.
+    TSaverProcess S(Program, {"/s"}, {}, "2");
+    EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 0, 0, 798, 598, 798, 598, &Why); }, 15000)) << Why;
+    const xtools::TShot Shot = X.Grab(0, 0, 800, 600);
+    for (int I : {0, 400, 797})
+      EXPECT_TRUE(Shot.At(I, 598) == 0 && Shot.At(I, 599) == 0 && Shot.At(798, I * 3 / 4) == 0 &&
+                  Shot.At(799, I * 3 / 4) == 0) << I;
+    Key("space");
+    EXPECT_TRUE(S.P.waitForFinished(5000));
+  }
+  // The preview covers its 320 x 240 host and one unit (two pixels) beyond, which the host clips.
+  const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
+  TSaverProcess S(Program, {"/p", QString::number(Host)}, {}, "2");
+  EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 100, 80, 320, 240, 322, 242, &Why); }, 15000))
+      << Why;
+  X.DestroyWindow(Host);
+  EXPECT_TRUE(S.P.waitForFinished(5000));
 }
 
 TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
