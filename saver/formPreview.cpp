@@ -4,7 +4,9 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <string>
 
+#include "platform/Platform.h"
 #include "player/ScreenSaverAnimator.h"
 #include "saver/ScreenSaverUtils.h"
 
@@ -60,7 +62,9 @@ void TfrmPreview::FormCreate() {
   FAnimation->SetMute(true);
   QRect R;
   if (!HostRect(GetSaverParentWindow(), R)) {
-    std::fprintf(stderr, "Rizuder: no preview window %u; the preview ends.\n", GetSaverParentWindow());
+    // Named as given: an argument that is no window id at all converts to 0.
+    const std::string Given = plat::ParamCount() >= 2 ? "\"" + plat::ParamStr(2) + "\"" : "given";
+    std::fprintf(stderr, "Rizuder: no preview window %s; the preview ends.\n", Given.c_str());
     EndUnshown();
   }
 }

@@ -113,14 +113,14 @@ int CountFiles(const std::string& Dir, const char* Prefix) {
 class TSaverProcess {
 public:
   TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {},
-                const char* ScaleFactor = nullptr) {
+                const char* ScaleFactor = nullptr, bool ReadErrors = false) {
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     Env.remove("QT_QPA_PLATFORM");
     if (ScaleFactor) Env.insert("QT_SCALE_FACTOR", ScaleFactor);
     Env.insert("TMPDIR", QString::fromStdString(TempDir()));
     if (!Display.empty()) Env.insert("DISPLAY", QString::fromStdString(Display));
     P.setProcessEnvironment(Env);
-    P.setProcessChannelMode(QProcess::ForwardedChannels);
+    P.setProcessChannelMode(ReadErrors ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
     P.start(QString::fromStdString(Program), Args);
     P.waitForStarted(5000);
   }
@@ -255,9 +255,12 @@ TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
   xtools::TDisplay X;
   ASSERT_TRUE(X.Ok());
   const std::string Program = MakeProgram({Slide()}, sr640x480);
-  for (QString Id : {"0", "77777", "-5", "abc"}) {
-    TSaverProcess S(Program, {"/p", Id});
+  for (QString Id : {"0", "77777", "-5", "abc", "99999999999"}) {
+    TSaverProcess S(Program, {"/p", Id}, {}, nullptr, true);
     EXPECT_TRUE(S.P.waitForFinished(10000)) << Id.toStdString();
+    // The id as given, not as it converted.
+    const QByteArray Errors = S.P.readAllStandardError();
+    EXPECT_TRUE(Errors.contains(("no preview window \"" + Id + "\"").toUtf8())) << Errors.toStdString();
     EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(S.P.exitCode(), 0) << Id.toStdString();
     EXPECT_EQ(X.MappedTopLevels(), 0);
