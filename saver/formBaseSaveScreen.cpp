@@ -183,10 +183,11 @@ bool TfrmBaseSaveScreen::GrabInput() {
     FInputGrabbed = true;
     return true;
   }
+  // The keyboard grab routes Qt's own delivery to the form. The mouse is grabbed for the
+  // window only: Qt then hands each event to the control under the pointer, in that control's
+  // coordinates, as without a grab. The window grabs tell whether the window system agreed (it
+  // refuses while another client holds a grab or before the window is viewable).
   grabKeyboard();
-  grabMouse();
-  // The widget grabs route Qt's own delivery; the window grabs tell whether the window system
-  // agreed (it refuses while another client holds a grab or before the window is viewable).
   QWindow* W = windowHandle();
   FInputGrabbed = W && W->setKeyboardGrabEnabled(true) && W->setMouseGrabEnabled(true);
   return FInputGrabbed;
@@ -194,7 +195,6 @@ bool TfrmBaseSaveScreen::GrabInput() {
 
 void TfrmBaseSaveScreen::ReleaseInput() {
   releaseKeyboard();
-  releaseMouse();
   if (QWindow* W = windowHandle()) {
     W->setKeyboardGrabEnabled(false);
     W->setMouseGrabEnabled(false);

@@ -365,6 +365,22 @@ TEST(ShowProgram, PointerMovesOfTenPixelsGoOnLargerOnesEnd) {
   EXPECT_EQ(S.P.exitCode(), 0);
 }
 
+TEST(ShowProgram, InTheCentredModeASmallMoveOntoThePictureEnds) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  showtest::SetUserProperties("Programmtest", true, false);
+  Xdotool({"mousemove", "76", "300"});
+  TSaverProcess S(Program, {"/s"});
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 80, 60, 640, 480); }, 15000));
+  QThread::msleep(100);
+  Xdotool({"mousemove", "77", "301"});  // on the form's black border: recorded only
+  Xdotool({"mousemove", "84", "301"});  // the control's (4, 241): far from the form's (77, 301)
+  EXPECT_TRUE(S.P.waitForFinished(5000)) << "the control's own coordinates, also with the pointer grabbed";
+  EXPECT_EQ(S.P.exitCode(), 0);
+}
+
 TEST(ShowProgram, WebLinkPromptAfterTheShowEscapeDeclines) {
   UNDER_XVFB();
   xtools::TDisplay X;
