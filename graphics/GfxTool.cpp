@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -80,6 +81,37 @@ void StretchNearest(const TPixel* Src, int W, int H, int SrcX, int SrcY, int Src
   }
 }
 
+// A destination block in a device's pixels, and the part of it a rectangle of them shows.
+struct TDeviceBlock {
+  int64_t X = 0, Y = 0, W = 0, H = 0;
+  int64_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;  // the visible part, in the block's own grid
+
+  bool Show(const QRect& R) {
+    X0 = std::max<int64_t>(0, R.left() - X);
+    Y0 = std::max<int64_t>(0, R.top() - Y);
+    X1 = std::min<int64_t>(W, int64_t(R.right()) + 1 - X);
+    Y1 = std::min<int64_t>(H, int64_t(R.bottom()) + 1 - Y);
+    return X1 > X0 && Y1 > Y0;
+  }
+};
+
+// The block (DestX, DestY, DestW, DestH) of a context whose point p is the device's point
+// p * Ratio + Offset: its edges go to the nearest pixel edges (exactly p + Offset at a ratio of
+// 1). False when it covers no pixel or more than a stretch can count.
+bool DeviceBlock(int DestX, int DestY, int DestW, int DestH, double Ratio, double OffsetX, double OffsetY,
+                 TDeviceBlock& B) {
+  const auto Edge = [Ratio](int64_t V, double Offset) {
+    if (Ratio == 1.0 && Offset == std::floor(Offset)) return V + int64_t(Offset);
+    // Beyond any picture either way; kept in range for the conversion.
+    return int64_t(std::clamp(std::floor(double(V) * Ratio + Offset + 0.5), -0x1p62, 0x1p62));
+  };
+  B.X = Edge(DestX, OffsetX);
+  B.Y = Edge(DestY, OffsetY);
+  B.W = Edge(int64_t(DestX) + DestW, OffsetX) - B.X;
+  B.H = Edge(int64_t(DestY) + DestH, OffsetY) - B.Y;
+  return B.W > 0 && B.H > 0 && B.W <= INT32_MAX && B.H <= INT32_MAX;
+}
+
 // Reused between frames: a full-screen paint needs a client-sized picture every frame.
 QImage& ScratchImage(int W, int H) {
   static QImage Scratch;
@@ -138,19 +170,28 @@ void TDIBRaster::StretchToDC(plat::TPaintTarget* ADC, int SrcX, int SrcY, int Sr
   plat::SetStretchBltMode(ADC, Mode);
   if (!ADC || !Bits || SrcWidth <= 0 || SrcHeight <= 0 || DestWidth <= 0 || DestHeight <= 0) return;
   const auto Stretch = UseFastPaths() ? gfx::stretch::StretchFast : StretchNearest;
-  // Straight into the pixels behind the context where it allows that: no copy in between.
+  // Straight into the pixels behind the context where it allows that: no copy in between. On a
+  // scaled picture the destination is counted in its pixels, so the whole block is stretched
+  // over them as it is at a ratio of 1.
   plat::TDirectPixels Px;
+  TDeviceBlock B;
   if (ADC->DirectPixels(Px)) {
-    const int64_t GX = int64_t(DestX) + Px.OffsetX, GY = int64_t(DestY) + Px.OffsetY;
-    for (const QRect& R : Px.Clip) {
-      // The part of the destination grid inside this rectangle of the picture.
-      const int64_t X0 = std::max<int64_t>(0, R.left() - GX), Y0 = std::max<int64_t>(0, R.top() - GY);
-      const int64_t X1 = std::min<int64_t>(DestWidth, int64_t(R.right()) + 1 - GX);
-      const int64_t Y1 = std::min<int64_t>(DestHeight, int64_t(R.bottom()) + 1 - GY);
-      if (X1 <= X0 || Y1 <= Y0) continue;
-      Stretch(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, DestWidth, DestHeight, int(X0),
-              int(Y0), int(X1), int(Y1), Px.Bits + (GY + Y0) * Px.Stride + (GX + X0), Px.Stride);
-    }
+    if (!DeviceBlock(DestX, DestY, DestWidth, DestHeight, Px.Ratio, Px.OffsetX, Px.OffsetY, B)) return;
+    for (const QRect& R : Px.Clip)
+      if (B.Show(R))
+        Stretch(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, int(B.W), int(B.H), int(B.X0), int(B.Y0),
+                int(B.X1), int(B.Y1), Px.Bits + (B.Y + B.Y0) * Px.Stride + (B.X + B.X0), Px.Stride);
+    return;
+  }
+  // A painter on a scaled device: the block in the device's pixels, put there unscaled.
+  plat::TDeviceScale DS;
+  if (ADC->DeviceScale(DS)) {
+    if (!DeviceBlock(DestX, DestY, DestWidth, DestHeight, DS.Ratio, DS.OffsetX, DS.OffsetY, B)) return;
+    if (!B.Show(DS.Bounds)) return;
+    QImage& Scratch = ScratchImage(int(B.X1 - B.X0), int(B.Y1 - B.Y0));
+    Stretch(Bits, Width, Height, SrcX, SrcY, SrcWidth, SrcHeight, int(B.W), int(B.H), int(B.X0), int(B.Y0),
+            int(B.X1), int(B.Y1), reinterpret_cast<uint32_t*>(Scratch.bits()), Scratch.bytesPerLine() / 4);
+    ADC->PutDeviceImage(int(B.X + B.X0), int(B.Y + B.Y0), Scratch);
     return;
   }
   // The part of the destination grid that can be seen.
@@ -164,8 +205,11 @@ void TDIBRaster::StretchToDC(plat::TPaintTarget* ADC, int SrcX, int SrcY, int Sr
     Y1 = std::min<int64_t>(DestHeight, int64_t(Target->height()) - DestY);
     if (X1 <= X0 || Y1 <= Y0) return;
   } else if (QPainter* P = ADC->Painter(); P && P->device()) {
-    // Only what the painter's device can show is worth producing.
-    const QRect Dev(0, 0, P->device()->width(), P->device()->height());
+    // Only what the painter's device can show is worth producing; Qt's combined transform
+    // holds the device's scale, so the device is counted in its pixels.
+    const double Ratio = std::max(1.0, P->device()->devicePixelRatio());
+    const QRect Dev(0, 0, int(std::ceil(P->device()->width() * Ratio)),
+                    int(std::ceil(P->device()->height() * Ratio)));
     const QRect Vis = P->combinedTransform().inverted().mapRect(Dev);
     X0 = std::max<int64_t>(0, int64_t(Vis.left()) - DestX);
     Y0 = std::max<int64_t>(0, int64_t(Vis.top()) - DestY);

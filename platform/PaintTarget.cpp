@@ -160,6 +160,20 @@ bool Raw32(const QImage& Img) {
   return Img.format() == QImage::Format_RGB32 || Img.format() == QImage::Format_ARGB32 ||
          Img.format() == QImage::Format_ARGB32_Premultiplied;
 }
+
+// A painter whose own transform only moves maps a point p to p * Ratio + (Dx, Dy) on its
+// device, Ratio being the device's pixel ratio; any other transform gives false.
+bool ScaledMove(const QPainter& P, double& Ratio, double& Dx, double& Dy) {
+  // The painter's own transforms; Qt's combined one holds the device's scale as well.
+  if (P.worldTransform().type() > QTransform::TxTranslate) return false;
+  if (P.viewTransformEnabled() && P.window().size() != P.viewport().size()) return false;
+  const QTransform T = P.deviceTransform();
+  if (T.type() > QTransform::TxScale || T.m11() != T.m22() || !(T.m11() > 0)) return false;
+  Ratio = T.m11();
+  Dx = T.dx();
+  Dy = T.dy();
+  return true;
+}
 }  // namespace
 
 bool TPaintTarget::DirectPixels(TDirectPixels& Px) const {
@@ -167,6 +181,7 @@ bool TPaintTarget::DirectPixels(TDirectPixels& Px) const {
     if (!FImage || FImage->isNull() || !Raw32(*FImage)) return false;
     Px.Bits = reinterpret_cast<uint32_t*>(FImage->bits());
     Px.Stride = FImage->bytesPerLine() / 4;
+    Px.Ratio = 1.0;
     Px.OffsetX = Px.OffsetY = 0;
     Px.Clip = QRegion(FImage->rect());
     return true;
@@ -179,21 +194,55 @@ bool TPaintTarget::DirectPixels(TDirectPixels& Px) const {
   if (!Dev || Dev->devType() != QInternal::Image) return false;
   auto* Img = static_cast<QImage*>(Dev);
   // Shared memory would be copied by the write access below, away from what the painter paints.
-  if (Img->isNull() || !Raw32(*Img) || !Img->isDetached() || Img->devicePixelRatio() != 1.0) return false;
-  const QTransform T = FPainter->deviceTransform();
+  if (Img->isNull() || !Raw32(*Img) || !Img->isDetached()) return false;
+  // The painter may scale only as the picture is scaled (Qt never scales below 1), and must
+  // land on whole pixels.
+  double Ratio = 1.0, Dx = 0, Dy = 0;
   const auto Whole = [](double V) { return V == std::floor(V) && std::abs(V) <= 1e9; };
-  if (T.type() > QTransform::TxTranslate || !Whole(T.dx()) || !Whole(T.dy()) || FPainter->opacity() != 1.0)
+  if (!ScaledMove(*FPainter, Ratio, Dx, Dy) || Ratio != std::max(1.0, Img->devicePixelRatio()) ||
+      !Whole(Dx) || !Whole(Dy) || FPainter->opacity() != 1.0)
     return false;
   // The engine's clip (the part being repainted; none means all) and the painter's own.
   QRegion Clip(Img->rect());
   if (const QRegion System = Engine->systemClip(); !System.isEmpty()) Clip &= System;
-  if (FPainter->hasClipping()) Clip &= T.map(FPainter->clipRegion());
+  if (FPainter->hasClipping()) Clip &= FPainter->deviceTransform().map(FPainter->clipRegion());
   Px.Bits = reinterpret_cast<uint32_t*>(Img->bits());
   Px.Stride = Img->bytesPerLine() / 4;
-  Px.OffsetX = int(T.dx());
-  Px.OffsetY = int(T.dy());
+  Px.Ratio = Ratio;
+  Px.OffsetX = int(Dx);
+  Px.OffsetY = int(Dy);
   Px.Clip = Clip;
   return true;
+}
+
+bool TPaintTarget::DeviceScale(TDeviceScale& S) const {
+  if (!FPainter || !FPainter->isActive()) return false;
+  double Ratio = 1.0, Dx = 0, Dy = 0;
+  if (!ScaledMove(*FPainter, Ratio, Dx, Dy) || Ratio == 1.0) return false;
+  QPaintEngine* Engine = FPainter->paintEngine();
+  QPaintDevice* Dev = Engine ? Engine->paintDevice() : nullptr;
+  if (!Dev) return false;
+  // The engine's device counts in its own pixels; its clip is the part being repainted.
+  QRect Bounds(0, 0, Dev->width(), Dev->height());
+  if (const QRegion System = Engine->systemClip(); !System.isEmpty()) Bounds &= System.boundingRect();
+  S.Ratio = Ratio;
+  S.OffsetX = Dx;
+  S.OffsetY = Dy;
+  S.Bounds = Bounds;
+  return true;
+}
+
+void TPaintTarget::PutDeviceImage(int X, int Y, const QImage& Img) {
+  if (!FPainter || Img.isNull()) return;
+  FPainter->save();
+  // Undo what lies between the painter's coordinates and the device (the move into the window
+  // and the device's scale), so the image's pixels are the device's.
+  FPainter->resetTransform();
+  FPainter->setViewTransformEnabled(false);
+  FPainter->setWorldTransform(FPainter->deviceTransform().inverted());
+  FPainter->setCompositionMode(QPainter::CompositionMode_Source);
+  FPainter->drawImage(X, Y, Img);
+  FPainter->restore();
 }
 
 int SetStretchBltMode(TPaintTarget* DC, int Mode) {

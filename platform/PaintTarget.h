@@ -124,14 +124,27 @@ inline constexpr uint32_t DT_CALCRECT = 0x400;
 inline constexpr uint32_t DT_NOPREFIX = 0x800;
 
 // The 32-bit pixels a context's output lands in, for writing them directly: the context's
-// point (X, Y) is the picture's pixel (X + OffsetX, Y + OffsetY), unscaled, and only pixels
-// inside Clip (the picture's coordinates, within its bounds) may be written.
+// point (X, Y) is the picture's point (X * Ratio + OffsetX, Y * Ratio + OffsetY), and only pixels
+// inside Clip (the picture's coordinates, within its bounds) may be written. Ratio is the
+// device's pixel ratio (Qt's scaling of the screen); it is 1 unless the picture is scaled.
 struct TDirectPixels {
   uint32_t* Bits = nullptr;  // the picture's pixel (0, 0)
   ptrdiff_t Stride = 0;      // in pixels
+  double Ratio = 1.0;
   int OffsetX = 0;
   int OffsetY = 0;
   QRegion Clip;
+};
+
+// How a painter on a scaled device (a device pixel ratio other than 1) puts the context's
+// coordinates on the device's pixels when the painter itself only moves: the context's point
+// (X, Y) is the device's point (X * Ratio + OffsetX, Y * Ratio + OffsetY). Bounds are the
+// device pixels that can be seen.
+struct TDeviceScale {
+  double Ratio = 1.0;
+  double OffsetX = 0;
+  double OffsetY = 0;
+  QRect Bounds;
 };
 
 class TPaintTarget {
@@ -155,9 +168,16 @@ public:
   void PutImage(int X, int Y, const QImage& Image);
   // The pixels behind the context when a block copy may write them straight: an image of
   // 32-bit pixels, or the raster picture an active painter draws into (a widget's backing
-  // store) when its transform only moves and it paints opaquely. False otherwise: the caller
-  // goes through PutImage.
+  // store) when its transform only moves (on a scaled picture: scales by the picture's ratio
+  // and moves by whole pixels) and it paints opaquely. False otherwise: the caller goes
+  // through PutImage or PutDeviceImage.
   bool DirectPixels(TDirectPixels& Px) const;
+  // True for an active painter on a scaled device whose own transform only moves (see
+  // TDeviceScale); false otherwise, and always at a ratio of 1.
+  bool DeviceScale(TDeviceScale& S) const;
+  // Puts an image unscaled with its top-left at the device's pixel (X, Y), as a block copy;
+  // for a painter that DeviceScale describes.
+  void PutDeviceImage(int X, int Y, const QImage& Image);
 
   // The objects selected into the context (set by a canvas before each use).
   QFont Font;

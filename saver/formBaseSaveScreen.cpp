@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <cmath>
+
 #include "model/ScreenSaverFiles.h"
 #include "platform/DisplayModes.h"
 #include "player/ScreenSaverAnimator.h"
@@ -15,16 +17,27 @@ namespace {
 constexpr int GrabRetryMs = 100;
 
 QSize ScreenSize() {
+  const QScreen* S = QGuiApplication::primaryScreen();
   // The display settings know the new size at once after a mode switch; the GUI's screen
-  // object learns it only from a later notification.
+  // object learns it only from a later notification. They count pixels, the form counts the
+  // GUI's units, of which a scaled screen (Qt's device pixel ratio) has fewer.
   plat::TDevMode M;
   if (plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, M) && M.dmPelsWidth > 0 &&
-      M.dmPelsHeight > 0)
-    return QSize(static_cast<int>(M.dmPelsWidth), static_cast<int>(M.dmPelsHeight));
-  if (const QScreen* S = QGuiApplication::primaryScreen()) return S->geometry().size();
+      M.dmPelsHeight > 0) {
+    const double Ratio = S ? S->devicePixelRatio() : 1.0;
+    return QSize(UnitsCovering(static_cast<int>(M.dmPelsWidth), Ratio),
+                 UnitsCovering(static_cast<int>(M.dmPelsHeight), Ratio));
+  }
+  if (S) return S->geometry().size();
   return QSize(640, 480);
 }
 }  // namespace
+
+int UnitsCovering(int Pixels, double Ratio) {
+  if (!(Ratio > 0) || Ratio == 1.0) return Pixels;
+  // A quotient that should be whole may come out a trifle above it.
+  return static_cast<int>(std::ceil(Pixels / Ratio - 1e-6));
+}
 
 TfrmBaseSaveScreen::TfrmBaseSaveScreen(QWidget* Parent) : TForm(Parent) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -171,10 +184,11 @@ bool TfrmBaseSaveScreen::GrabInput() {
     FInputGrabbed = true;
     return true;
   }
+  // The keyboard grab routes Qt's own delivery to the form. The mouse is grabbed for the
+  // window only: Qt then hands each event to the control under the pointer, in that control's
+  // coordinates, as without a grab. The window grabs tell whether the window system agreed (it
+  // refuses while another client holds a grab or before the window is viewable).
   grabKeyboard();
-  grabMouse();
-  // The widget grabs route Qt's own delivery; the window grabs tell whether the window system
-  // agreed (it refuses while another client holds a grab or before the window is viewable).
   QWindow* W = windowHandle();
   FInputGrabbed = W && W->setKeyboardGrabEnabled(true) && W->setMouseGrabEnabled(true);
   return FInputGrabbed;
@@ -182,7 +196,6 @@ bool TfrmBaseSaveScreen::GrabInput() {
 
 void TfrmBaseSaveScreen::ReleaseInput() {
   releaseKeyboard();
-  releaseMouse();
   if (QWindow* W = windowHandle()) {
     W->setKeyboardGrabEnabled(false);
     W->setMouseGrabEnabled(false);

@@ -13,6 +13,10 @@
 class TAnimationControl;
 class TScreenSaverSequence;
 
+// The fewest of the GUI's units that cover Pixels device pixels on a screen that Qt scales by
+// Ratio (its device pixel ratio).
+int UnitsCovering(int Pixels, double Ratio);
+
 class TfrmBaseSaveScreen : public TForm {
 public:
   explicit TfrmBaseSaveScreen(QWidget* Parent = nullptr);
@@ -29,7 +33,8 @@ public:
   // The one-shot start timer: Run, then close.
   virtual void tmrStartTimer();
 
-  // Bounds (0, 0, screen width, screen height) of the primary screen in its current mode.
+  // Bounds (0, 0, screen width, screen height) of the primary screen in its current mode, in
+  // the GUI's units (a scaled screen has fewer of them than pixels).
   void FillScreen();
   // The animation control at the project's size centred, or stretched over the form.
   void PlaceAnimation();

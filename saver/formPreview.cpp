@@ -4,7 +4,9 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <string>
 
+#include "platform/Platform.h"
 #include "player/ScreenSaverAnimator.h"
 #include "saver/ScreenSaverUtils.h"
 
@@ -60,7 +62,9 @@ void TfrmPreview::FormCreate() {
   FAnimation->SetMute(true);
   QRect R;
   if (!HostRect(GetSaverParentWindow(), R)) {
-    std::fprintf(stderr, "Rizuder: no preview window %u; the preview ends.\n", GetSaverParentWindow());
+    // Named as given: an argument that is no window id at all converts to 0.
+    const std::string Given = plat::ParamCount() >= 2 ? "\"" + plat::ParamStr(2) + "\"" : "given";
+    std::fprintf(stderr, "Rizuder: no preview window %s; the preview ends.\n", Given.c_str());
     EndUnshown();
   }
 }
@@ -80,8 +84,10 @@ void TfrmPreview::FitToPreviewParent() {
   if (Host == 0) return;
   QRect R;
   if (!HostRect(Host, R)) return;
-  // One pixel wider and taller than the host, which clips it.
-  SetBounds(0, 0, R.width() + 1, R.height() + 1);
+  // One pixel wider and taller than the host, which clips it. The host counts pixels, the form
+  // the GUI's units: on a scaled screen the form covers the host and the pixel beyond.
+  const double Ratio = devicePixelRatio();
+  SetBounds(0, 0, UnitsCovering(R.width() + 1, Ratio), UnitsCovering(R.height() + 1, Ratio));
 }
 
 void TfrmPreview::FormShow() {

@@ -58,14 +58,10 @@ void TfrmSaveScreen::FormShow() {
   plat::SetScreenSaverRunning(true);
   plat::ShowCursor(false);
   FCursorHidden = true;
-  FAnimation->OnMouseMove = [this](int X, int Y) {
-    const QPoint P = FAnimation->mapTo(this, QPoint(X, Y));
-    FormMouseMove(P.x(), P.y());
-  };
-  FAnimation->OnMouseDown = [this](Qt::MouseButton Button, int X, int Y) {
-    const QPoint P = FAnimation->mapTo(this, QPoint(X, Y));
-    FormMouseDown(Button, P.x(), P.y());
-  };
+  // Unmapped: the show compares each sender's own coordinates, so crossing from the black border
+  // onto the centred picture reads as a jump and ends it.
+  FAnimation->OnMouseMove = [this](int X, int Y) { FormMouseMove(X, Y); };
+  FAnimation->OnMouseDown = [this](Qt::MouseButton Button, int X, int Y) { FormMouseDown(Button, X, Y); };
   TfrmBaseSaveScreen::FormShow();
   raise();
   activateWindow();

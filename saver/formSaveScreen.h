@@ -19,7 +19,8 @@ public:
   void FormDestroy() override;
   void FormClose() override;
 
-  // The end conditions, in the form's coordinates.
+  // The end conditions; the coordinates are the sender's own (the form's or the animation
+  // control's).
   void FormKeyDown(int Key);
   void FormMouseDown(Qt::MouseButton Button, int X, int Y);
   void FormMouseMove(int X, int Y);

@@ -4,11 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QPixmap>
+#include <QProcess>
+#include <QScreen>
 
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 
 #include "graphics/GraphicObjects.h"
+#include "tests/support/ProgramFPU.h"
 
 namespace {
 
@@ -53,6 +59,69 @@ TEST(CustomGraphicsTest, PaintStretchesTheWholeRasterOverTheWholeClientArea) {
         ASSERT_EQ(Img.pixel(X, Y) & 0xFFFFFF, C.Raster()->Bits[Sy * 40 + Sx])
             << X << "," << Y << " in " << Client.width() << "x" << Client.height();
       }
+  }
+}
+
+namespace {
+// Inside a program whose screen Qt scales (QT_SCALE_FACTOR): two controls, one at whole device
+// pixels and one between them at 1.5, must each show the whole raster stretched over the device
+// pixels of their client area, nearest-neighbour, and touch no pixel beyond it.
+void ExpectDevicePixelStretch(double Ratio) {
+  testsupport::ProgramFPU Fpu;
+  ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), Ratio);
+  QWidget Top;
+  Top.setAutoFillBackground(true);
+  Top.setPalette(QPalette(QColor(0x12, 0x34, 0x56)));
+  Top.resize(300, 200);
+  const QRect Places[] = {QRect(20, 10, 201, 121), QRect(233, 141, 47, 37)};
+  std::vector<TCustomGraphics*> Controls;
+  for (const QRect& G : Places) {
+    auto* C = new TCustomGraphics(&Top);
+    C->setGeometry(G);
+    C->SetRasterSize(40, 30);
+    Number(*C->Raster());
+    Controls.push_back(C);
+  }
+  Top.show();
+  QApplication::processEvents();
+  Top.repaint();
+  const auto* Back = static_cast<const QImage*>(Top.backingStore()->paintDevice());
+  ASSERT_EQ(Back->devicePixelRatio(), Ratio);
+  const auto Edge = [Ratio](int V) { return int(std::floor(V * Ratio + 0.5)); };
+  for (size_t I = 0; I < Controls.size(); ++I) {
+    const QRect G = Places[I];
+    const int L = Edge(G.left()), T = Edge(G.top()), W = Edge(G.left() + G.width()) - L,
+              H = Edge(G.top() + G.height()) - T;
+    const TDIBRaster& R = *Controls[I]->Raster();
+    for (int Y = 0; Y < H; ++Y)
+      for (int X = 0; X < W; ++X)
+        ASSERT_EQ(Back->pixel(L + X, T + Y) & 0xFFFFFF, R.Bits[(Y * R.Height / H) * R.Width + X * R.Width / W])
+            << "control " << I << " at device pixel " << X << "," << Y << " of " << W << "x" << H;
+    EXPECT_EQ(Back->pixel(L + W, T) & 0xFFFFFF, 0x123456u) << "control " << I;
+    EXPECT_EQ(Back->pixel(L, T + H) & 0xFFFFFF, 0x123456u) << "control " << I;
+  }
+}
+}  // namespace
+
+TEST(CustomGraphicsTest, OnAScaledScreenTheWholeRasterCoversTheClientAreasDevicePixels) {
+  // The scale is fixed when the application starts: each ratio gets a run of its own.
+  if (const char* Ratio = std::getenv("RIZUDER_TEST_SCALE"))
+    return ExpectDevicePixelStretch(QByteArray(Ratio).toDouble());
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const QString Filter = QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
+  for (const char* Ratio : {"2", "1.5"}) {
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("RIZUDER_TEST_SCALE", Ratio);
+    Env.insert("QT_SCALE_FACTOR", Ratio);
+    Env.insert("QT_QPA_PLATFORM", "offscreen");
+    P.setProcessEnvironment(Env);
+    P.setProcessChannelMode(QProcess::MergedChannels);
+    P.start("/proc/self/exe", {Filter});
+    ASSERT_TRUE(P.waitForFinished(60000));
+    const QByteArray Out = P.readAll();
+    EXPECT_EQ(P.exitCode(), 0) << "at " << Ratio << ":\n" << Out.toStdString();
+    EXPECT_TRUE(Out.contains("[  PASSED  ] 1 test.")) << Out.toStdString();
   }
 }
 

@@ -190,6 +190,25 @@ TEST_F(ShowForm, WhileAStoredCoordinateIsZeroNoDistanceCounts) {
   EXPECT_FALSE(S.TimedOut);
 }
 
+TEST_F(ShowForm, InTheCentredModeASmallMoveAcrossThePicturesEdgeEnds) {
+  TSaverRecipe Recipe;
+  MakeSaver(Recipe);
+  SetUserProperties(Recipe.Name, true, false);
+  TfrmSaveScreen& F = Open();
+  ASSERT_EQ(F.Animation()->geometry(), QRect(192, 144, 640, 480));
+  // Each sender counts in its own coordinates: the form's 188 and the control's 3 are far apart.
+  bool StillRunning = false;  // the steps after the show's end never run
+  TShowScript S{F, {
+      [&] { MoveTo(F, 188, 300); },  // on the form's black border: recorded only
+      [&] { MoveTo(F, 195, 303); },  // 7 pixels on, onto the picture
+      [&] { StillRunning = F.Running(); },
+      [&] { QTest::keyClick(&F, Qt::Key_Space); },
+  }};
+  S.Play();
+  EXPECT_FALSE(StillRunning);
+  EXPECT_FALSE(S.TimedOut);
+}
+
 TEST_F(ShowForm, KeysClicksAndSystemKeysEndTheShow) {
   const std::vector<std::function<void(TfrmSaveScreen&)>> Inputs = {
       [](TfrmSaveScreen& F) { QTest::keyClick(&F, Qt::Key_Space); },

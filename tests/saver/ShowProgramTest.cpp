@@ -87,6 +87,22 @@ bool ShowsPicture(xtools::TDisplay& X, int Left, int Top, int Width, int Height,
   return true;
 }
 
+// Whether the Width x Height area at (X, Y) of the screen is, pixel for pixel, the top-left part
+// of the picture stretched over GridWidth x GridHeight pixels by dropping or repeating.
+bool ShowsPictureExactly(xtools::TDisplay& X, int Left, int Top, int Width, int Height, int GridWidth,
+                         int GridHeight, std::string* Why) {
+  static const QImage Pic = Picture();
+  const xtools::TShot S = X.Grab(Left, Top, Width, Height);
+  if (S.Pixels.empty()) return false;
+  for (int Y = 0; Y < Height; ++Y)
+    for (int I = 0; I < Width; ++I)
+      if (S.At(I, Y) != (Pic.pixel(I * Pic.width() / GridWidth, Y * Pic.height() / GridHeight) & 0xFFFFFF)) {
+        *Why = "screen (" + std::to_string(Left + I) + "," + std::to_string(Top + Y) + ")";
+        return false;
+      }
+  return true;
+}
+
 int CountFiles(const std::string& Dir, const char* Prefix) {
   int N = 0;
   for (const std::string& Name : testsupport::ListDir(Dir))
@@ -96,13 +112,15 @@ int CountFiles(const std::string& Dir, const char* Prefix) {
 
 class TSaverProcess {
 public:
-  TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {}) {
+  TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {},
+                const char* ScaleFactor = nullptr, bool ReadErrors = false) {
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     Env.remove("QT_QPA_PLATFORM");
+    if (ScaleFactor) Env.insert("QT_SCALE_FACTOR", ScaleFactor);
     Env.insert("TMPDIR", QString::fromStdString(TempDir()));
     if (!Display.empty()) Env.insert("DISPLAY", QString::fromStdString(Display));
     P.setProcessEnvironment(Env);
-    P.setProcessChannelMode(QProcess::ForwardedChannels);
+    P.setProcessChannelMode(ReadErrors ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
     P.start(QString::fromStdString(Program), Args);
     P.waitForStarted(5000);
   }
@@ -205,14 +223,44 @@ TEST(ShowProgram, PreviewPlaysInsideTheHostWindowAndEndsWithIt) {
   EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
 }
 
+TEST(ShowProgram, AtAScaleOfTwoTheShowAndThePreviewStretchOverTheirPixels) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  std::string Why;
+  {
+    // The 800 x 600 screen is 400 x 300 of Qt's units; the control's 399 x 299 are 798 x 598
+    // pixels, and the form's black shows beyond them.
+    TSaverProcess S(Program, {"/s"}, {}, "2");
+    EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 0, 0, 798, 598, 798, 598, &Why); }, 15000)) << Why;
+    const xtools::TShot Shot = X.Grab(0, 0, 800, 600);
+    for (int I : {0, 400, 797})
+      EXPECT_TRUE(Shot.At(I, 598) == 0 && Shot.At(I, 599) == 0 && Shot.At(798, I * 3 / 4) == 0 &&
+                  Shot.At(799, I * 3 / 4) == 0) << I;
+    Key("space");
+    EXPECT_TRUE(S.P.waitForFinished(5000));
+  }
+  // The preview covers its 320 x 240 host and one unit (two pixels) beyond, which the host clips.
+  const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
+  TSaverProcess S(Program, {"/p", QString::number(Host)}, {}, "2");
+  EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 100, 80, 320, 240, 322, 242, &Why); }, 15000))
+      << Why;
+  X.DestroyWindow(Host);
+  EXPECT_TRUE(S.P.waitForFinished(5000));
+}
+
 TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
   UNDER_XVFB();
   xtools::TDisplay X;
   ASSERT_TRUE(X.Ok());
   const std::string Program = MakeProgram({Slide()}, sr640x480);
-  for (QString Id : {"0", "77777", "-5", "abc"}) {
-    TSaverProcess S(Program, {"/p", Id});
+  for (QString Id : {"0", "77777", "-5", "abc", "99999999999"}) {
+    TSaverProcess S(Program, {"/p", Id}, {}, nullptr, true);
     EXPECT_TRUE(S.P.waitForFinished(10000)) << Id.toStdString();
+    // The id as given, not as it converted.
+    const QByteArray Errors = S.P.readAllStandardError();
+    EXPECT_TRUE(Errors.contains(("no preview window \"" + Id + "\"").toUtf8())) << Errors.toStdString();
     EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(S.P.exitCode(), 0) << Id.toStdString();
     EXPECT_EQ(X.MappedTopLevels(), 0);
@@ -314,6 +362,22 @@ TEST(ShowProgram, PointerMovesOfTenPixelsGoOnLargerOnesEnd) {
   EXPECT_FALSE(S.P.waitForFinished(500)) << "a move of 10 pixels keeps the show";
   Xdotool({"mousemove", "440", "313"});
   EXPECT_TRUE(S.P.waitForFinished(5000)) << "a larger move ends it";
+  EXPECT_EQ(S.P.exitCode(), 0);
+}
+
+TEST(ShowProgram, InTheCentredModeASmallMoveOntoThePictureEnds) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Program = MakeProgram({Slide()}, sr640x480);
+  showtest::SetUserProperties("Programmtest", true, false);
+  Xdotool({"mousemove", "76", "300"});
+  TSaverProcess S(Program, {"/s"});
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 80, 60, 640, 480); }, 15000));
+  QThread::msleep(100);
+  Xdotool({"mousemove", "77", "301"});  // on the form's black border: recorded only
+  Xdotool({"mousemove", "84", "301"});  // the control's (4, 241): far from the form's (77, 301)
+  EXPECT_TRUE(S.P.waitForFinished(5000)) << "the control's own coordinates, also with the pointer grabbed";
   EXPECT_EQ(S.P.exitCode(), 0);
 }
 
