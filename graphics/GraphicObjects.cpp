@@ -80,7 +80,7 @@ void TFigure::AssignInnerProperties(const TReflectivePersistent& Source) {
   SetSize(F.GetSize());
 }
 
-void TFigure::DrawTo(TDIBRaster*) { throw EAbstractError("Abstract Error"); }
+void TFigure::DrawTo(TDIBRaster*) { throw EAbstractError(SAbstractError); }
 
 TDIBShape::~TDIBShape() = default;
 

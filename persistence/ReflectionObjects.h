@@ -370,7 +370,7 @@ std::unique_ptr<T> CloneOf(const T& Obj) {
 template <class T>
 TReflectivePersistent* ReflectiveFactory() {
   if constexpr (std::is_abstract_v<T> || !std::is_default_constructible_v<T>)
-    throw EAbstractError("Abstract Error");
+    throw EAbstractError(SAbstractError);
   else
     return new T();
 }

@@ -78,6 +78,7 @@ inline constexpr const char* SWriteError = "Stream write error";
 inline constexpr const char* SIntOverflow = "Integer overflow";
 inline constexpr const char* SRangeError = "Range check error";
 inline constexpr const char* SDivByZero = "Division by zero";
+inline constexpr const char* SAbstractError = "Abstract Error";
 inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
 inline constexpr const char* SInvalidInteger = "'%s' is not a valid integer value";
 inline constexpr const char* SFOpenErrorEx = "Cannot open file \"%s\". %s";

@@ -136,7 +136,7 @@ void TBlendableSequence::SetProject(TScreenSaverProject* Project) {
   if (FTransition) FTransition->SetProject(Project);
 }
 
-TDIBRaster* TBlendableSequence::GetPicture() { throw EAbstractError("Abstract Error"); }
+TDIBRaster* TBlendableSequence::GetPicture() { throw EAbstractError(SAbstractError); }
 
 // ---------------------------------------------------------------------------------------------
 // TTransitionSequence
@@ -168,9 +168,9 @@ void TTransitionSequence::Unprepare() {
   inherited::Unprepare();
 }
 
-void TTransitionSequence::GetCaption(std::string&) { throw EAbstractError("Abstract Error"); }
+void TTransitionSequence::GetCaption(std::string&) { throw EAbstractError(SAbstractError); }
 
-void TTransitionSequence::GetDescription(std::string&) { throw EAbstractError("Abstract Error"); }
+void TTransitionSequence::GetDescription(std::string&) { throw EAbstractError(SAbstractError); }
 
 void TTransitionSequence::GetParameterText(std::string& S) {
   std::string Caption, Music, Sound;
