@@ -148,7 +148,8 @@ public:
     }
     if (!Found) return DISP_CHANGE_BADMODE;
     if (Found->DriverMode == Cur.DriverMode) return DISP_CHANGE_SUCCESSFUL;
-    if (!Apply(RRMode(Found->DriverMode), int(Found->dmPelsWidth), int(Found->dmPelsHeight)))
+    if (!Apply(RRMode(Found->DriverMode), int(Found->dmPelsWidth) + FCrtcX,
+               int(Found->dmPelsHeight) + FCrtcY))
       return DISP_CHANGE_FAILED;
     FChanged = true;
     return DISP_CHANGE_SUCCESSFUL;
@@ -192,15 +193,36 @@ private:
     if (FOutput) {
       if (XRRCrtcInfo* C = XRRGetCrtcInfo(FDisplay, Res, FCrtc)) {
         FOrigMode = C->mode;
+        FCrtcX = C->x;
+        FCrtcY = C->y;
         Ok = FOrigMode != 0;
         XRRFreeCrtcInfo(C);
       }
     }
     XRRFreeScreenResources(Res);
-    FOrigScreenW = DisplayWidth(FDisplay, DefaultScreen(FDisplay));
-    FOrigScreenH = DisplayHeight(FDisplay, DefaultScreen(FDisplay));
+    Ok = Ok && ScreenSize(FOrigScreenW, FOrigScreenH);
+    FOrigMmW = DisplayWidthMM(FDisplay, DefaultScreen(FDisplay));
+    FOrigMmH = DisplayHeightMM(FDisplay, DefaultScreen(FDisplay));
     if (Ok) ReadModes();
     return Ok;
+  }
+
+  // The screen's size as the server has it now. Xlib's DisplayWidth and DisplayHeight keep the
+  // size the connection was opened with and miss every change made since, our own included.
+  bool ScreenSize(int& W, int& H) {
+    ::Window Root = 0;
+    int X = 0, Y = 0;
+    unsigned Width = 0, Height = 0, Border = 0, Depth = 0;
+    if (!XGetGeometry(FDisplay, FRoot, &Root, &X, &Y, &Width, &Height, &Border, &Depth)) return false;
+    W = int(Width);
+    H = int(Height);
+    return W > 0 && H > 0;
+  }
+
+  // The physical size for a screen of Px pixels at the screen's own resolution, so that the
+  // original size comes back with its own millimetres.
+  static int Millimetres(int Px, int OrigPx, int OrigMm) {
+    return OrigMm > 0 && OrigPx > 0 ? int(int64_t(Px) * OrigMm / OrigPx) : int(int64_t(Px) * 254 / 960);
   }
 
   XRRScreenResources* Resources() {
@@ -259,9 +281,12 @@ private:
     return Ok;
   }
 
-  // Puts the CRTC into mode Id with a screen of W x H, keeping its position, rotation and
-  // outputs; the screen grows before and shrinks after the CRTC changes.
+  // Puts the CRTC into mode Id, keeping its position, rotation and outputs, and makes the
+  // screen W x H; the screen grows before and shrinks after the CRTC changes, as the server
+  // checks the CRTC against the screen's size.
   bool Apply(RRMode Id, int W, int H) {
+    int CurW = 0, CurH = 0;
+    if (!ScreenSize(CurW, CurH)) return false;
     XRRScreenResources* Res = Resources();
     if (!Res) return false;
     XRRCrtcInfo* C = XRRGetCrtcInfo(FDisplay, Res, FCrtc);
@@ -269,20 +294,17 @@ private:
       XRRFreeScreenResources(Res);
       return false;
     }
-    const int Scr = DefaultScreen(FDisplay);
-    const int CurW = DisplayWidth(FDisplay, Scr), CurH = DisplayHeight(FDisplay, Scr);
-    const int CurMmW = DisplayWidthMM(FDisplay, Scr), CurMmH = DisplayHeightMM(FDisplay, Scr);
-    const int NewW = std::max(W + C->x, 1), NewH = std::max(H + C->y, 1);
-    const auto Mm = [](int Px, int CurPx, int CurMm) {
-      return CurMm > 0 && CurPx > 0 ? int(int64_t(Px) * CurMm / CurPx) : int(Px * 254 / 960);
+    const int NewW = std::max(W, 1), NewH = std::max(H, 1);
+    const auto Resize = [&](int ToW, int ToH) {
+      XRRSetScreenSize(FDisplay, FRoot, ToW, ToH, Millimetres(ToW, FOrigScreenW, FOrigMmW),
+                       Millimetres(ToH, FOrigScreenH, FOrigMmH));
     };
     bool Ok = true;
     XGrabServer(FDisplay);
     {
       TXErrorTrap Trap(FDisplay);
       const int TmpW = std::max(CurW, NewW), TmpH = std::max(CurH, NewH);
-      if (TmpW != CurW || TmpH != CurH)
-        XRRSetScreenSize(FDisplay, FRoot, TmpW, TmpH, Mm(TmpW, CurW, CurMmW), Mm(TmpH, CurH, CurMmH));
+      if (TmpW != CurW || TmpH != CurH) Resize(TmpW, TmpH);
       Ok = !Trap.Failed();
       if (Ok) {
         const int St = XRRSetCrtcConfig(FDisplay, Res, FCrtc, CurrentTime, C->x, C->y, Id,
@@ -291,7 +313,7 @@ private:
       }
       const int EndW = Ok ? NewW : CurW, EndH = Ok ? NewH : CurH;
       if (EndW != TmpW || EndH != TmpH) {
-        XRRSetScreenSize(FDisplay, FRoot, EndW, EndH, Mm(EndW, CurW, CurMmW), Mm(EndH, CurH, CurMmH));
+        Resize(EndW, EndH);
         Trap.Failed();
       }
     }
@@ -309,7 +331,9 @@ private:
   RROutput FOutput = 0;
   RRCrtc FCrtc = 0;
   RRMode FOrigMode = 0;
+  int FCrtcX = 0, FCrtcY = 0;  // where the CRTC sits on the screen
   int FOrigScreenW = 0, FOrigScreenH = 0;
+  int FOrigMmW = 0, FOrigMmH = 0;
   bool FChanged = false;
   std::vector<TDevMode> FModes;
 };

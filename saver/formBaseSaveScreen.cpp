@@ -93,6 +93,10 @@ void TfrmBaseSaveScreen::tmrStartTimer() {
   }
   try {
     Run();
+  } catch (const std::exception& E) {
+    // Shown before the form closes: closing the main form ends the program, and would take a
+    // message still on screen with it.
+    TApplication::HandleException(E);
   } catch (...) {
     Close();
     throw;

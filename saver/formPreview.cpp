@@ -16,6 +16,26 @@
 namespace {
 // Every this many ticks the preview looks whether its host window still exists.
 constexpr int HostCheckTicks = 25;
+// How much of a command-line argument a message quotes.
+constexpr size_t QuotedArgumentBytes = 40;
+
+// A bounded, printable quotation of an argument: control bytes become '?', and a long one is cut
+// (never inside a character) and marked so.
+std::string QuoteArgument(const std::string& Arg) {
+  size_t End = Arg.size();
+  if (End > QuotedArgumentBytes) {
+    End = QuotedArgumentBytes;
+    while (End > 0 && (static_cast<unsigned char>(Arg[End]) & 0xC0) == 0x80) --End;
+  }
+  std::string Q = "\"";
+  for (size_t I = 0; I < End; ++I) {
+    const auto C = static_cast<unsigned char>(Arg[I]);
+    Q += C < 0x20 || C == 0x7F ? '?' : Arg[I];
+  }
+  Q += "\"";
+  if (End < Arg.size()) Q += "...";
+  return Q;
+}
 }  // namespace
 
 TfrmPreview::TfrmPreview(QWidget* Parent) : TfrmBaseSaveScreen(Parent) {
@@ -63,7 +83,7 @@ void TfrmPreview::FormCreate() {
   QRect R;
   if (!HostRect(GetSaverParentWindow(), R)) {
     // Named as given: an argument that is no window id at all converts to 0.
-    const std::string Given = plat::ParamCount() >= 2 ? "\"" + plat::ParamStr(2) + "\"" : "given";
+    const std::string Given = plat::ParamCount() >= 2 ? QuoteArgument(plat::ParamStr(2)) : "given";
     std::fprintf(stderr, "Rizuder: no preview window %s; the preview ends.\n", Given.c_str());
     EndUnshown();
   }
@@ -98,8 +118,14 @@ void TfrmPreview::FormShow() {
   AttachToPreviewParent();
   FitToPreviewParent();
   FAnimation->setGeometry(rect());
-  FAnimation->Start();
+  // The timer also watches the host: it runs whatever the animation does.
   TfrmBaseSaveScreen::FormShow();
+  try {
+    FAnimation->Start();
+  } catch (...) {
+    FFailed = true;
+    throw;
+  }
 }
 
 void TfrmPreview::tmrStartTimer() {
@@ -118,11 +144,12 @@ void TfrmPreview::tmrStartTimer() {
       return;
     }
   }
+  if (FFailed) return;
   try {
     FAnimation->Step();
   } catch (...) {
-    // One report, not one per tick: the preview keeps its last picture.
-    tmrStart->stop();
+    // One report, not one per tick: the preview keeps its last picture until its host goes.
+    FFailed = true;
     throw;
   }
 }

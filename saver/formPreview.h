@@ -34,4 +34,6 @@ protected:
 private:
   std::unique_ptr<QWindow> FHost;
   int FTicks = 0;
+  // The animation failed: it is not stepped again, but the host is still watched.
+  bool FFailed = false;
 };

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWindow>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "graphics/GfxTool.h"
@@ -69,17 +71,28 @@ void TfrmSaveScreen::FormShow() {
 
 TScreenSaverSequence* TfrmSaveScreen::Run() {
   FSwallowMouseMove = false;
-  TScreenSaverSequence* Sequence = TfrmBaseSaveScreen::Run();
+  TScreenSaverSequence* Sequence = nullptr;
+  try {
+    Sequence = TfrmBaseSaveScreen::Run();
+  } catch (...) {
+    // The user reads what went wrong on the desktop's own screen, with a pointer.
+    GiveBackDesktop();
+    throw;
+  }
   if (Sequence && !Trim(Sequence->WebLinkAddress).empty()) {
-    RestoreDefaultMode();
-    if (FCursorHidden) {
-      plat::ShowCursor(true);
-      FCursorHidden = false;
-    }
+    GiveBackDesktop();
     ShowWebLink(*Sequence);
   }
   Close();
   return Sequence;
+}
+
+void TfrmSaveScreen::GiveBackDesktop() {
+  RestoreDefaultMode();
+  if (FCursorHidden) {
+    plat::ShowCursor(true);
+    FCursorHidden = false;
+  }
 }
 
 void TfrmSaveScreen::Stop() {
@@ -127,8 +140,9 @@ void TfrmSaveScreen::FormDestroy() {
 void TfrmSaveScreen::RestoreDefaultMode() {
   try {
     ChangeScreenMode(-1);
-  } catch (const std::exception&) {
+  } catch (const std::exception& E) {
     // Nothing more can be done for the display; the project is freed all the same.
+    std::fprintf(stderr, "Rizuder: the display mode could not be restored (%s).\n", E.what());
   }
 }
 
@@ -162,12 +176,38 @@ bool TfrmSaveScreen::AppMessage(QObject* Watched, QEvent* Event) {
     case QEvent::MouseMove:
       if (FSwallowMouseMove) {
         auto* W = qobject_cast<QWidget*>(Watched);
-        return W && (W == this || isAncestorOf(W));
+        if (W && (W == this || isAncestorOf(W))) return true;
       }
-      return false;
+      return MovieInput(Watched, static_cast<QMouseEvent*>(Event));
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      return MovieInput(Watched, static_cast<QMouseEvent*>(Event));
     default:
       return false;
   }
+}
+
+bool TfrmSaveScreen::MovieInput(QObject* Watched, QMouseEvent* Event) {
+  if (!FAnimation) return false;
+  // The movie's widgets and the window it renders into lie over the animation control but keep
+  // the pointer's input to themselves (a mere move stops at the first widget without mouse
+  // tracking): it counts as the control's, as over the rest of the picture.
+  bool Over = false;
+  if (auto* W = qobject_cast<QWidget*>(Watched)) {
+    Over = W != FAnimation && FAnimation->isAncestorOf(W);
+  } else if (auto* Win = qobject_cast<QWindow*>(Watched); Win && !Watched->inherits("QWidgetWindow")) {
+    const QWindow* Up = Win->parent();
+    while (Up && Up != windowHandle()) Up = Up->parent();
+    Over = Up != nullptr;
+  }
+  if (!Over) return false;
+  const QPoint P = FAnimation->mapFromGlobal(Event->globalPosition().toPoint());
+  if (Event->type() == QEvent::MouseMove) {
+    if (!FSwallowMouseMove) FormMouseMove(P.x(), P.y());
+  } else {
+    FormMouseDown(Event->button(), P.x(), P.y());
+  }
+  return true;
 }
 
 void TfrmSaveScreen::keyPressEvent(QKeyEvent* Event) {

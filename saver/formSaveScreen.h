@@ -6,6 +6,8 @@
 
 #include "saver/formBaseSaveScreen.h"
 
+class QMouseEvent;
+
 class TfrmSaveScreen : public TfrmBaseSaveScreen {
 public:
   explicit TfrmSaveScreen(QWidget* Parent = nullptr);
@@ -40,7 +42,11 @@ private:
   // The application's message hook: close requests are dropped, and mouse moves while the
   // show is being set up.
   bool AppMessage(QObject* Watched, QEvent* Event);
+  // Pointer input over the movie, which its widgets keep from the animation control below.
+  bool MovieInput(QObject* Watched, QMouseEvent* Event);
   void RestoreDefaultMode();
+  // The display mode and the pointer as the user had them, before anything is shown to the user.
+  void GiveBackDesktop();
 
   bool FSwallowMouseMove = false;
   int FLastX = 0;

@@ -258,7 +258,7 @@ std::unique_ptr<TScreenSaverProject> MakeDemoProject(const TDemoOptions& Options
   }
   if (Options.Movie) {
     auto M = NewMedium(NextId++, mtMovie, Dir, "avi", "C:\\Eigene Videos\\film.avi");
-    FillMedium(*M, mediafixtures::MjpegAvi(160, 120, 10, 10));
+    FillMedium(*M, mediafixtures::MjpegAvi(160, 120, Options.MovieFrames, 10));
     Ids.Movie = Add(std::move(M));
   }
   if (Options.HugeMediumBytes > 0) {

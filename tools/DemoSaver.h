@@ -38,6 +38,7 @@ struct TDemoOptions {
   bool Sound = true;
   int SoundMs = 1500;
   bool Movie = true;
+  int MovieFrames = 10;  // at 10 per second
   // Family names to embed; each is fetched when the project is written (a family that is not
   // installed is written without data). Empty: the first of DejaVu Sans and Liberation Sans
   // that is installed, or none.

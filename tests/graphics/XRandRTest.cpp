@@ -1,5 +1,6 @@
 // The display-mode list and switches against real X servers that this test starts itself: Xvfb
-// (one mode, switches to anything else refused) and Xephyr nested in Xvfb (a list of modes that
+// (one mode, switches to anything else refused), Xvfb given further modes (which, like Xorg,
+// checks the output against the screen's size) and Xephyr nested in Xvfb (a list of modes that
 // can be switched). Skips when the servers are not installed or do not start.
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "graphics/GfxTool.h"
+#include "tests/saver/XDisplayTools.h"
 
 extern char** environ;
 
@@ -191,4 +193,39 @@ TEST_F(XRandRTest, XephyrSwitchesModesAndReturnsToTheOriginal) {
   plat::SetDisplaySettingsSource(nullptr);
   Src.reset();
   EXPECT_EQ(CurrentOf(D).dmPelsWidth, 1024u);
+}
+
+TEST_F(XRandRTest, XvfbWithFurtherModesComesBackToItsOwnSizeAndMode) {
+  const std::string Xvfb = FindProgram("Xvfb");
+  if (Xvfb.empty()) GTEST_SKIP() << "Xvfb is not installed";
+  TXServer Server;
+  if (auto Why = Server.Start(Xvfb, {"-screen", "0", "1024x768x24", "-nolisten", "tcp"}); !Why.empty())
+    GTEST_SKIP() << Why;
+  const std::string D = Server.Display();
+  xtools::TDisplay X(D);
+  ASSERT_TRUE(X.AddModes({{800, 600}, {640, 480}, {1024, 768}}, {1024, 768}));
+  auto Screen = [&] {
+    int W = 0, H = 0;
+    X.ScreenSize(W, H);
+    return std::to_string(W) + "x" + std::to_string(H) + " " + X.OutputMode();
+  };
+  TDetach Detach;
+  std::shared_ptr<plat::TDisplaySettingsSource> Src = plat::CreateXRandRDisplaySettings(D.c_str());
+  ASSERT_TRUE(Src);
+  plat::SetDisplaySettingsSource(Src);
+  BuildScreenModes();
+  int Small = -1, Smaller = -1;
+  ASSERT_TRUE(FindScreenMode(800, 600, Small));
+  ASSERT_TRUE(FindScreenMode(640, 480, Smaller));
+  // Each switch after the first starts from a screen the connection did not open with.
+  ChangeScreenMode(Small);
+  EXPECT_EQ(Screen(), "800x600 800x600_60");
+  ChangeScreenMode(Smaller);
+  EXPECT_EQ(Screen(), "640x480 640x480_60");
+  ChangeScreenMode(-1);
+  EXPECT_EQ(Screen(), "1024x768 1024x768_60");
+  ChangeScreenMode(Smaller);
+  plat::SetDisplaySettingsSource(nullptr);
+  Src.reset();
+  EXPECT_EQ(Screen(), "1024x768 1024x768_60") << "restored as the program ends";
 }

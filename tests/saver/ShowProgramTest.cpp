@@ -25,7 +25,8 @@ using testsupport::FindProgram;
 using testsupport::WaitFor;
 
 // The saver program of this build with the project given.
-std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences, TScreenResolution Res) {
+std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences, TScreenResolution Res,
+                        int MovieFrames = 10) {
   showtest::RegisterAll();
   demosaver::TDemoOptions O;
   O.RizuderName = "Programmtest";
@@ -34,6 +35,7 @@ std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences,
   O.PictureWidth = 640;
   O.PictureHeight = 480;
   O.Sound = false;
+  O.MovieFrames = MovieFrames;
   O.WithDemoSequences = false;
   O.ExtraSequences = Sequences;
   O.WorkDir = testsupport::TestDir();
@@ -401,4 +403,52 @@ TEST(ShowProgram, WebLinkPromptAfterTheShowEscapeDeclines) {
   EXPECT_TRUE(S.P.waitForFinished(5000));
   EXPECT_EQ(S.P.exitCode(), 0);
   EXPECT_EQ(X.MappedTopLevels(), 0);
+}
+
+namespace {
+demosaver::TSequenceMaker Movie(TMovieDisplaySize Size) {
+  return [Size](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    auto S = TSequence::CreateNamed<TMovieSequence>("Film", nullptr);
+    S->MediaID = M.Movie;
+    S->Left = 100;
+    S->Top = 100;
+    S->MovieDisplaySize = Size;
+    P.Sequences()->Add(std::move(S));
+  };
+}
+
+// The movie's frames are strong colours; the show's page is black.
+bool Colourful(uint32_t P) {
+  const int R = (P >> 16) & 0xFF, G = (P >> 8) & 0xFF, B = P & 0xFF;
+  return std::max({R, G, B}) - std::min({R, G, B}) > 80;
+}
+}  // namespace
+
+TEST(ShowProgram, AMoveAClickOrAKeyOverAPlayingMovieEndsTheShow) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  // The middle of the 160 x 120 movie at raster (100, 100), the raster stretched over 799 x 599.
+  const int MX = 180 * 799 / 640, MY = 160 * 599 / 480;
+  const auto At = [](int V) { return QString::number(V); };
+  for (TMovieDisplaySize Size : {mdsNormal, mdsFullScreen}) {
+    const std::string Program = MakeProgram({Movie(Size)}, sr640x480, 600);
+    for (const std::string How : {"move", "click", "key"}) {
+      const std::string Case = How + (Size == mdsNormal ? " over a normal-size movie" : " over a full-screen movie");
+      Xdotool({"mousemove", At(MX), At(MY)});
+      TSaverProcess S(Program, {"/s"});
+      ASSERT_TRUE(WaitFor([&] { return Colourful(X.Grab(MX, MY, 1, 1).At(0, 0)); }, 15000)) << Case;
+      QThread::msleep(100);
+      if (How == "move") {
+        Xdotool({"mousemove", At(MX + 3), At(MY + 3)});  // recorded only
+        Xdotool({"mousemove", At(MX + 14), At(MY + 3)});
+      } else if (How == "click") {
+        Xdotool({"click", "1"});
+      } else {
+        Key("space");
+      }
+      EXPECT_TRUE(S.P.waitForFinished(5000)) << Case;
+      EXPECT_EQ(S.P.exitCode(), 0) << Case;
+    }
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace xtools {
 
@@ -70,6 +71,80 @@ int TDisplay::MappedTopLevels() {
     if (Children) XFree(Children);
   }
   return Mapped;
+}
+
+namespace {
+// The first connected output that shows a picture, with its CRTC.
+bool FirstOutput(Display* Dp, XRRScreenResources* Res, RROutput& Output, RRCrtc& Crtc) {
+  for (int I = 0; I < Res->noutput; ++I) {
+    XRROutputInfo* Info = XRRGetOutputInfo(Dp, Res, Res->outputs[I]);
+    const bool Found = Info && Info->connection == RR_Connected && Info->crtc;
+    if (Found) {
+      Output = Res->outputs[I];
+      Crtc = Info->crtc;
+    }
+    if (Info) XRRFreeOutputInfo(Info);
+    if (Found) return true;
+  }
+  return false;
+}
+}  // namespace
+
+bool TDisplay::AddModes(const std::vector<std::pair<int, int>>& Sizes, std::pair<int, int> Current) {
+  Display* Dp = D(FDisplay);
+  const Window Root = DefaultRootWindow(Dp);
+  XRRScreenResources* Res = XRRGetScreenResources(Dp, Root);
+  if (!Res) return false;
+  RROutput Output = 0;
+  RRCrtc Crtc = 0;
+  RRMode Show = 0;
+  if (FirstOutput(Dp, Res, Output, Crtc)) {
+    for (const auto& [W, H] : Sizes) {
+      std::string Name = std::to_string(W) + "x" + std::to_string(H) + "_60";
+      XRRModeInfo M{};
+      M.width = static_cast<unsigned>(W);
+      M.height = static_cast<unsigned>(H);
+      M.hSyncStart = M.width + 16;
+      M.hSyncEnd = M.width + 96;
+      M.hTotal = M.width + 160;
+      M.vSyncStart = M.height + 3;
+      M.vSyncEnd = M.height + 7;
+      M.vTotal = M.height + 25;
+      M.dotClock = static_cast<unsigned long>(M.hTotal) * M.vTotal * 60;  // exactly 60 Hz
+      M.name = Name.data();
+      M.nameLength = static_cast<unsigned>(Name.size());
+      const RRMode Id = XRRCreateMode(Dp, Root, &M);
+      if (!Id) continue;
+      XRRAddOutputMode(Dp, Output, Id);
+      if (W == Current.first && H == Current.second) Show = Id;
+    }
+    XSync(Dp, False);
+  }
+  XRRFreeScreenResources(Res);
+  if (!Show) return false;
+  Res = XRRGetScreenResources(Dp, Root);
+  const bool Ok = Res && XRRSetCrtcConfig(Dp, Res, Crtc, CurrentTime, 0, 0, Show, RR_Rotate_0, &Output, 1) ==
+                             RRSetConfigSuccess;
+  if (Res) XRRFreeScreenResources(Res);
+  return Ok && OutputMode() == std::to_string(Current.first) + "x" + std::to_string(Current.second) + "_60";
+}
+
+std::string TDisplay::OutputMode() {
+  Display* Dp = D(FDisplay);
+  XRRScreenResources* Res = XRRGetScreenResources(Dp, DefaultRootWindow(Dp));
+  if (!Res) return {};
+  std::string Name;
+  RROutput Output = 0;
+  RRCrtc Crtc = 0;
+  if (FirstOutput(Dp, Res, Output, Crtc)) {
+    if (XRRCrtcInfo* C = XRRGetCrtcInfo(Dp, Res, Crtc)) {
+      for (int I = 0; I < Res->nmode; ++I)
+        if (Res->modes[I].id == C->mode) Name.assign(Res->modes[I].name, Res->modes[I].nameLength);
+      XRRFreeCrtcInfo(C);
+    }
+  }
+  XRRFreeScreenResources(Res);
+  return Name;
 }
 
 }  // namespace xtools

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xtools {
@@ -32,6 +33,11 @@ public:
   void DestroyWindow(uint32_t Id);
   // Whether any mapped top-level window (a direct child of the root) is there.
   int MappedTopLevels();
+  // Gives the screen's output a 60 Hz mode named "WxH_60" of each size, as a user's desktop
+  // offers several, and shows the one of Current; false when the server refused.
+  bool AddModes(const std::vector<std::pair<int, int>>& Sizes, std::pair<int, int> Current);
+  // The name of the mode the screen's output shows; empty when none.
+  std::string OutputMode();
 
 private:
   void* FDisplay = nullptr;
