@@ -4,6 +4,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "platform/Platform.h"
@@ -122,10 +123,18 @@ void TfrmPreview::FormShow() {
   TfrmBaseSaveScreen::FormShow();
   try {
     FAnimation->Start();
-  } catch (...) {
-    FFailed = true;
-    throw;
+  } catch (const std::exception& E) {
+    AnimationFailed(E);
   }
+}
+
+void TfrmPreview::AnimationFailed(const std::exception& E) {
+  FFailed = true;
+  // Reported once the event at hand is done: an exception must not unwind through the GUI's
+  // timer or show handling, and the timer goes on watching the host while the message is up.
+  QMetaObject::invokeMethod(
+      this, [Text = std::string(E.what())] { TApplication::HandleException(std::runtime_error(Text)); },
+      Qt::QueuedConnection);
 }
 
 void TfrmPreview::tmrStartTimer() {
@@ -147,10 +156,9 @@ void TfrmPreview::tmrStartTimer() {
   if (FFailed) return;
   try {
     FAnimation->Step();
-  } catch (...) {
+  } catch (const std::exception& E) {
     // One report, not one per tick: the preview keeps its last picture until its host goes.
-    FFailed = true;
-    throw;
+    AnimationFailed(E);
   }
 }
 

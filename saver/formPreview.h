@@ -32,6 +32,8 @@ protected:
   void resizeEvent(QResizeEvent* Event) override;
 
 private:
+  void AnimationFailed(const std::exception& E);
+
   std::unique_ptr<QWindow> FHost;
   int FTicks = 0;
   // The animation failed: it is not stepped again, but the host is still watched.

@@ -268,77 +268,15 @@ TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
     EXPECT_EQ(X.MappedTopLevels(), 0);
     EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
   }
-}
-
-namespace {
-// Xephyr nested in the test's X server: a screen whose modes can be switched.
-class TXephyr {
-public:
-  TXephyr() {
-    const std::string Program = FindProgram("Xephyr");
-    if (Program.empty()) return;
-    for (int Try = 0; Try < 20 && Display.empty(); ++Try) {
-      const int N = 400 + (getpid() + Try * 37) % 5000;
-      if (access(("/tmp/.X" + std::to_string(N) + "-lock").c_str(), F_OK) == 0) continue;
-      const std::string Name = ":" + std::to_string(N);
-      P.setProcessChannelMode(QProcess::MergedChannels);
-      P.start(QString::fromStdString(Program),
-              {QString::fromStdString(Name), "-screen", "1024x768x24", "-resizeable", "-no-host-grab", "-noreset",
-               "-nolisten", "tcp"});
-      if (!P.waitForStarted(5000)) continue;
-      if (WaitFor([&] { return xtools::TDisplay(Name).Ok() || P.state() != QProcess::Running; }, 10000) &&
-          P.state() == QProcess::Running)
-        Display = Name;
-      else
-        P.kill(), P.waitForFinished(5000);
-    }
-  }
-  ~TXephyr() {
-    if (P.state() != QProcess::NotRunning) {
-      P.terminate();
-      if (!P.waitForFinished(5000)) P.kill();
-      P.waitForFinished(5000);
-    }
-  }
-  std::string Display;
-  QProcess P;
-};
-}  // namespace
-
-TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
-  UNDER_XVFB();
-  TXephyr Nested;
-  if (Nested.Display.empty()) GTEST_SKIP() << "Xephyr is not installed or did not start";
-  xtools::TDisplay X(Nested.Display);
-  ASSERT_TRUE(X.Ok());
-  const std::string Program = MakeProgram({Slide()}, sr640x480);
-  auto Size = [&] {
-    int W = 0, H = 0;
-    X.ScreenSize(W, H);
-    return std::to_string(W) + "x" + std::to_string(H);
-  };
-  ASSERT_EQ(Size(), "1024x768");
-
-  // Ended by a key.
-  {
-    TSaverProcess S(Program, {"/s"}, Nested.Display);
-    EXPECT_TRUE(WaitFor([&] { return Size() == "640x480" && ShowsPicture(X, 0, 0, 639, 479); }, 15000)) << Size();
-    Key("space", Nested.Display);
-    EXPECT_TRUE(S.P.waitForFinished(5000));
-    EXPECT_EQ(S.P.exitCode(), 0);
-    EXPECT_EQ(Size(), "1024x768");
-  }
-  // Ended by the session (SIGTERM): the same orderly end.
-  {
-    TSaverProcess S(Program, {"/s"}, Nested.Display);
-    ASSERT_TRUE(WaitFor([&] { return Size() == "640x480" && ShowsPicture(X, 0, 0, 639, 479); }, 15000));
-    ::kill(static_cast<pid_t>(S.P.processId()), SIGTERM);
-    EXPECT_TRUE(S.P.waitForFinished(5000));
-    EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(S.P.exitCode(), 0);
-    EXPECT_EQ(Size(), "1024x768");
-    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
-    EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0);
+  // What the message quotes of an argument is short and printable.
+  const std::pair<QString, QString> Quoted[] = {{QString(5000, 'x'), "\"" + QString(40, 'x') + "\"..."},
+                                                {"a\x1b[2Jb", "\"a?[2Jb\""}};
+  for (const auto& [Arg, Quote] : Quoted) {
+    TSaverProcess S(Program, {"/p", Arg}, {}, nullptr, true);
+    EXPECT_TRUE(S.P.waitForFinished(10000));
+    const QByteArray Errors = S.P.readAllStandardError();
+    EXPECT_TRUE(Errors.contains(("no preview window " + Quote + "; the preview ends.").toUtf8())) << Errors.toStdString();
+    EXPECT_LT(Errors.size(), 1000);
   }
 }
 
@@ -348,7 +286,91 @@ void Xdotool(QStringList Args) {
   X.start("xdotool", Args);
   X.waitForFinished(5000);
 }
+
+demosaver::TSequenceMaker LinkedSlide() {
+  return [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    Slide()(P, M);
+    auto* S = dynamic_cast<TScreenSaverSequence*>(P.Sequences()->Items(P.Sequences()->Count() - 1));
+    S->WebLinkAddress = "https://example.org/rizuder";
+    S->WebLinkTitle = "Rizuder";
+  };
+}
+
+// A stored bare blendable sequence: the transition in front of it has no picture to blend to.
+demosaver::TSequenceMaker FailingSequence() {
+  return [](TScreenSaverProject& P, const demosaver::TDemoMedia&) {
+    auto Bare = std::make_unique<TBlendableSequence>();
+    TAlphaBlendSequence Blend;
+    Bare->SetTransition(&Blend);
+    P.Sequences()->Add(std::move(Bare));
+  };
+}
 }  // namespace
+
+// The X server offers the show's 640x480 besides the desktop's 800x600 and, as Xorg does,
+// refuses an output larger than its screen: the way back must grow the screen first.
+TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  ASSERT_TRUE(X.AddModes({{640, 480}, {800, 600}}, {800, 600}));
+  auto Screen = [&] {
+    int W = 0, H = 0;
+    X.ScreenSize(W, H);
+    return std::to_string(W) + "x" + std::to_string(H) + " " + X.OutputMode();
+  };
+  const std::string Own = "800x600 800x600_60", Switched = "640x480 640x480_60";
+  const std::string Plain = MakeProgram({Slide()}, sr640x480);
+  auto Playing = [&] { return Screen() == Switched && ShowsPicture(X, 0, 0, 639, 479); };
+
+  for (const std::string How : {"key", "click", "move", "SIGTERM"}) {
+    Xdotool({"mousemove", "300", "300"});
+    TSaverProcess S(Plain, {"/s"});
+    ASSERT_TRUE(WaitFor(Playing, 15000)) << How << ": " << Screen();
+    QThread::msleep(100);
+    if (How == "key") {
+      Key("space");
+    } else if (How == "click") {
+      Xdotool({"click", "1"});
+    } else if (How == "move") {
+      Xdotool({"mousemove", "303", "303"});
+      Xdotool({"mousemove", "330", "303"});
+    } else {
+      ::kill(static_cast<pid_t>(S.P.processId()), SIGTERM);
+    }
+    EXPECT_TRUE(S.P.waitForFinished(5000)) << How;
+    EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit) << How;
+    EXPECT_EQ(S.P.exitCode(), 0) << How;
+    EXPECT_EQ(Screen(), Own) << How;
+  }
+  {
+    // The prompt asks at the desktop's own size.
+    TSaverProcess S(MakeProgram({LinkedSlide()}, sr640x480), {"/s"});
+    ASSERT_TRUE(WaitFor(Playing, 15000)) << Screen();
+    Key("space");
+    EXPECT_TRUE(WaitFor([&] { return X.MappedTopLevels() == 1 && Screen() == Own; }, 5000)) << Screen();
+    Key("Escape");
+    EXPECT_TRUE(S.P.waitForFinished(5000));
+    EXPECT_EQ(Screen(), Own);
+  }
+  {
+    // A sequence that fails: its message stays, at the desktop's size, until the user answers.
+    TSaverProcess S(MakeProgram({FailingSequence()}, sr640x480), {"/s"});
+    ASSERT_TRUE(WaitFor([&] { return X.MappedTopLevels() == 1 && Screen() == Own; }, 15000))
+        << "the message at the desktop's size: " << Screen();
+    QThread::msleep(1000);
+    EXPECT_TRUE(S.Running());
+    EXPECT_EQ(X.MappedTopLevels(), 1) << "the message is still there";
+    Key("Return");
+    EXPECT_TRUE(S.P.waitForFinished(5000));
+    EXPECT_EQ(S.P.exitCode(), 0);
+    EXPECT_EQ(Screen(), Own);
+    EXPECT_EQ(X.MappedTopLevels(), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0);
+  }
+}
+
 
 TEST(ShowProgram, PointerMovesOfTenPixelsGoOnLargerOnesEnd) {
   UNDER_XVFB();
@@ -387,12 +409,7 @@ TEST(ShowProgram, WebLinkPromptAfterTheShowEscapeDeclines) {
   UNDER_XVFB();
   xtools::TDisplay X;
   ASSERT_TRUE(X.Ok());
-  const std::string Program = MakeProgram({[](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
-    Slide()(P, M);
-    auto* S = dynamic_cast<TScreenSaverSequence*>(P.Sequences()->Items(P.Sequences()->Count() - 1));
-    S->WebLinkAddress = "https://example.org/rizuder";
-    S->WebLinkTitle = "Rizuder";
-  }}, sr640x480);
+  const std::string Program = MakeProgram({LinkedSlide()}, sr640x480);
   TSaverProcess S(Program, {"/s"});
   ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
   Key("space");
@@ -450,5 +467,27 @@ TEST(ShowProgram, AMoveAClickOrAKeyOverAPlayingMovieEndsTheShow) {
       EXPECT_TRUE(S.P.waitForFinished(5000)) << Case;
       EXPECT_EQ(S.P.exitCode(), 0) << Case;
     }
+  }
+}
+
+TEST(ShowProgram, PreviewWhoseAnimationFailsStillEndsWithItsHost) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  // The animation fails as it starts, or at a later step.
+  for (bool Later : {false, true}) {
+    std::vector<demosaver::TSequenceMaker> Sequences = {FailingSequence()};
+    if (Later) Sequences.insert(Sequences.begin(), showtest::EmptyPage(0x336699, 300));
+    const std::string Program = MakeProgram(Sequences, sr640x480);
+    const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
+    TSaverProcess S(Program, {"/p", QString::number(Host)});
+    EXPECT_TRUE(WaitFor([&] { return X.MappedTopLevels() == 2; }, 15000)) << Later << ": the host and the message";
+    QThread::msleep(600);  // past a look at the host
+    EXPECT_TRUE(S.Running()) << Later;
+    X.DestroyWindow(Host);
+    EXPECT_TRUE(S.P.waitForFinished(5000)) << Later << ": the preview ends with its host";
+    EXPECT_EQ(S.P.exitCode(), 0) << Later;
+    EXPECT_EQ(X.MappedTopLevels(), 0) << Later;
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0) << Later;
   }
 }
