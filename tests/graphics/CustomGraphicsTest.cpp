@@ -6,15 +6,14 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QPixmap>
-#include <QProcess>
 #include <QScreen>
 
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 
 #include "graphics/GraphicObjects.h"
 #include "tests/support/ProgramFPU.h"
+#include "tests/support/XvfbRun.h"
 
 namespace {
 
@@ -104,25 +103,8 @@ void ExpectDevicePixelStretch(double Ratio) {
 }  // namespace
 
 TEST(CustomGraphicsTest, OnAScaledScreenTheWholeRasterCoversTheClientAreasDevicePixels) {
-  // The scale is fixed when the application starts: each ratio gets a run of its own.
-  if (const char* Ratio = std::getenv("RIZUDER_TEST_SCALE"))
-    return ExpectDevicePixelStretch(QByteArray(Ratio).toDouble());
-  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const QString Filter = QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
-  for (const char* Ratio : {"2", "1.5"}) {
-    QProcess P;
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert("RIZUDER_TEST_SCALE", Ratio);
-    Env.insert("QT_SCALE_FACTOR", Ratio);
-    Env.insert("QT_QPA_PLATFORM", "offscreen");
-    P.setProcessEnvironment(Env);
-    P.setProcessChannelMode(QProcess::MergedChannels);
-    P.start("/proc/self/exe", {Filter});
-    ASSERT_TRUE(P.waitForFinished(60000));
-    const QByteArray Out = P.readAll();
-    EXPECT_EQ(P.exitCode(), 0) << "at " << Ratio << ":\n" << Out.toStdString();
-    EXPECT_TRUE(Out.contains("[  PASSED  ] 1 test.")) << Out.toStdString();
-  }
+  if (const double Ratio = testsupport::ScaleOfThisRun()) return ExpectDevicePixelStretch(Ratio);
+  for (const char* Ratio : {"2", "1.5"}) testsupport::RunThisTestAtScale(Ratio);
 }
 
 TEST(CustomGraphicsTest, SetRasterSizeRoundsUpAndRasterToClientReachesTheEdge) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QKeyEvent>
 #include <QGuiApplication>
 #include <QProcess>
@@ -26,6 +27,7 @@
 #include "persistence/PropertyBags.h"
 #include "platform/Registry.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/XvfbRun.h"
 
 using testsupport::MessageBoxes;
 using testsupport::QueueMessageBoxAnswer;
@@ -366,6 +368,60 @@ TEST(InstallerSteps, MemoFillsBetweenTitleAndPanelsAndTheDialogIsCentredFrameInc
     });
     EXPECT_EQ(Step->Execute(), srNext);
   }
+}
+
+namespace {
+// Inside a program whose screen Qt scales: along each side of the memo, the device pixels that
+// lie wholly in its outermost logical pixel hold the frame's colour, as the left line shows it.
+void ExpectMemoFrameOnFourSides(double Ratio) {
+  ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), Ratio);
+  // Below the memo the button panel (at a whole device pixel at 1.5) or the tick panel (between).
+  FormPtr<TfrmBaseInstallStep> Steps[] = {CreateForm<TfrmBaseInstallStep>(), CreateForm<TfrmInstallSaver>()};
+  for (auto& Step : Steps) {
+    SCOPED_TRACE(Step->objectName().toStdString());
+    Step->SetDescription("Zeile");
+    Step->show();
+    QApplication::processEvents();
+    Step->repaint();
+    const auto* Back = static_cast<const QImage*>(Step->backingStore()->paintDevice());
+    ASSERT_EQ(Back->devicePixelRatio(), Ratio);
+    const auto Colour = [Back](int X, int Y) { return Back->pixel(X, Y) & 0xFFFFFF; };
+    // The device pixels wholly inside logical pixel K: [First, Last].
+    const auto First = [Ratio](int K) { return int(std::ceil(K * Ratio)); };
+    const auto Last = [Ratio](int K) { return int(std::floor((K + 1) * Ratio)) - 1; };
+    const QRect M = Step->txtDescription->geometry();
+    const int L = First(M.left()), T = First(M.top()), R = Last(M.right()), B = Last(M.bottom());
+    const QRgb Frame = Colour(L, (T + B) / 2);
+    ASSERT_NE(Frame, Step->palette().color(QPalette::Window).rgb() & 0xFFFFFF) << "no left line";
+    const auto Has = [&](int X0, int X1, int Y0, int Y1) {
+      for (int Y = Y0; Y <= Y1; ++Y)
+        for (int X = X0; X <= X1; ++X)
+          if (Colour(X, Y) == Frame) return true;
+      return false;
+    };
+    // Along each side, short of the corners.
+    int Missing[4] = {};
+    for (int Y = T + 3; Y <= B - 3; ++Y) {
+      Missing[0] += !Has(L, Last(M.left()), Y, Y);
+      Missing[1] += !Has(First(M.right()), R, Y, Y);
+    }
+    for (int X = L + 3; X <= R - 3; ++X) {
+      Missing[2] += !Has(X, X, T, Last(M.top()));
+      Missing[3] += !Has(X, X, First(M.bottom()), B);
+    }
+    EXPECT_EQ(Missing[0], 0) << "left line";
+    EXPECT_EQ(Missing[1], 0) << "right line";
+    EXPECT_EQ(Missing[2], 0) << "top line";
+    EXPECT_EQ(Missing[3], 0) << "bottom line";
+    Step->close();
+  }
+}
+}  // namespace
+
+TEST(InstallerSteps, MemoShowsItsFrameOnFourSidesOnAScaledScreen) {
+  if (const double Ratio = testsupport::ScaleOfThisRun()) return ExpectMemoFrameOnFourSides(Ratio);
+  ExpectMemoFrameOnFourSides(1);
+  for (const char* Ratio : {"1.5", "2"}) testsupport::RunThisTestAtScale(Ratio);
 }
 
 // ---------------------------------------------------------------------------------------------

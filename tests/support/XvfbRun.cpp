@@ -1,5 +1,6 @@
 #include "tests/support/XvfbRun.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
@@ -13,6 +14,12 @@ namespace testsupport {
 
 namespace {
 constexpr const char* InnerFlag = "RIZUDER_UNDER_XVFB";
+constexpr const char* ScaleFlag = "RIZUDER_TEST_SCALE";
+
+QString ThisTestFilter() {
+  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
+}
 
 // What gtest prints for a skipped test. CTest reads a test's whole output for it, so the
 // inner run's output is quoted with it defused: only a real skip may mark the outer test.
@@ -54,8 +61,7 @@ TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs) {
     SkipWhy = "xvfb-run or xdotool is not installed";
     return TWhere::Skip;
   }
-  const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const QString Filter = QStringLiteral("--gtest_filter=%1.%2").arg(Info->test_suite_name(), Info->name());
+  const QString Filter = ThisTestFilter();
   QProcess P;
   QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
   Env.insert(InnerFlag, "1");
@@ -89,6 +95,26 @@ TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs) {
   }
   ADD_FAILURE() << "the test under the X server failed (exit code " << P.exitCode() << "):\n" << Quoted(Out);
   return TWhere::Done;
+}
+
+void RunThisTestAtScale(const char* Ratio) {
+  QProcess P;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(ScaleFlag, Ratio);
+  Env.insert("QT_SCALE_FACTOR", Ratio);
+  Env.insert("QT_QPA_PLATFORM", "offscreen");
+  P.setProcessEnvironment(Env);
+  P.setProcessChannelMode(QProcess::MergedChannels);
+  P.start("/proc/self/exe", {ThisTestFilter()});
+  ASSERT_TRUE(P.waitForFinished(60000)) << "at " << Ratio;
+  const QByteArray Out = P.readAll();
+  EXPECT_TRUE(P.exitCode() == 0 && Out.contains("[  PASSED  ] 1 test."))
+      << "at " << Ratio << " (exit code " << P.exitCode() << "):\n" << Quoted(Out);
+}
+
+double ScaleOfThisRun() {
+  const char* Ratio = std::getenv(ScaleFlag);
+  return Ratio ? QByteArray(Ratio).toDouble() : 0;
 }
 
 }  // namespace testsupport

@@ -26,6 +26,12 @@ enum class TWhere { Inside, Done, Skip };
 // a missing xvfb-run or xdotool. Inside: the caller does the work.
 TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = 90000);
 
+// Qt fixes the screen's scale when the application starts: runs this very test again on the
+// offscreen platform with QT_SCALE_FACTOR=Ratio; a failure there fails this test. Inside that
+// run ScaleOfThisRun() is the ratio, elsewhere 0.
+void RunThisTestAtScale(const char* Ratio);
+double ScaleOfThisRun();
+
 }  // namespace testsupport
 
 #define UNDER_XVFB()                                                  \
