@@ -10,6 +10,9 @@
 // event queue and reach OnNotify when the program next processes events. While a player waits
 // for a medium to open, delivery is held back, so no notify handler runs inside the caller of
 // Open.
+//
+// The Qt player does the media framework's work on a thread of its own: no call waits for it
+// without a limit, and only Open waits at all.
 
 #include <functional>
 #include <memory>

@@ -81,13 +81,15 @@ run_one() {
   setsid "${Pin[@]}" env GST_REGISTRY="$Out/reg/$Tag.bin" QT_QPA_PLATFORM=offscreen RIZUDER_TEST_BIN="$Build" \
     TMPDIR="$Out/tmp" "$Build/$Program" --gtest_filter="$Test" >"$Log" 2>&1 &
   local Pid=$! Waited=0
-  while kill -0 "$Pid" 2>/dev/null && [ "$(ps -o stat= -p "$Pid" | cut -c1)" != Z ]; do
+  # Until it ends (a zombie waits only for the wait below).
+  while [ -r "/proc/$Pid/stat" ] && [ "$(cut -d' ' -f3 "/proc/$Pid/stat" 2>/dev/null)" != Z ]; do
     if [ "$Waited" -ge "$((Limit * 10))" ]; then
       {
         echo "=== $Program --gtest_filter=$Test, round $Round: still running after ${Limit} s"
         cat "$Log"
         echo "=== state (R running, S asleep, D in the kernel) and processor time"
-        ps -o pid,stat,etime,time,wchan:32 -p "$Pid"
+        grep -E '^(State|Threads):' "/proc/$Pid/status"
+        awk -v Hz="$(getconf CLK_TCK)" '{ printf "processor time: %.1f s of user and system\n", ($14 + $15) / Hz }' "/proc/$Pid/stat"
         echo "=== stacks of every thread"
         gdb -p "$Pid" -batch -ex 'set pagination off' -ex 'thread apply all bt' 2>&1
       } >"$Out/hang-$Tag.txt"
