@@ -339,6 +339,7 @@ struct TPipeline {
   bool Opening = false;  // the open is not answered yet
   bool Probing = false;  // paused for the first picture
   bool Playing = false;
+  QSize Picture;  // the size of the first picture seen while opening
   QString Error;  // the first error while opening
 };
 
@@ -401,12 +402,14 @@ void StatusChanged(uint64_t Serial, const QMediaPlayer* Player) {
     if (!P->Error.isEmpty() || Status == QMediaPlayer::InvalidMedia) {
       AnswerOpen(Serial, *P, false, P->Error.isEmpty() ? P->Player->errorString() : P->Error, {});
     } else if (!P->Probing && Loaded(Status)) {
-      if (P->Player->hasVideo()) {
+      if (!P->Player->hasVideo()) {
+        AnswerOpen(Serial, *P, true, {}, {});
+      } else if (P->Picture.isValid()) {
+        AnswerOpen(Serial, *P, true, {}, P->Picture);
+      } else {
         // Pausing prerolls the first picture, which tells the movie's own size before it plays.
         P->Probing = true;
         P->Player->pause();
-      } else {
-        AnswerOpen(Serial, *P, true, {}, {});
       }
     }
     return;
@@ -434,7 +437,10 @@ void ErrorOccurred(uint64_t Serial, const QMediaPlayer* Player, const QString& T
 void FrameArrived(uint64_t Serial, const QMediaPlayer* Player, const QVideoFrame& Frame) {
   TPipeline* P = PipelineOf(Serial, Player);
   if (!P) return;
-  if (P->Probing && Frame.isValid() && Frame.size().isValid()) AnswerOpen(Serial, *P, true, {}, Frame.size());
+  if (P->Opening && !P->Picture.isValid() && Frame.isValid() && Frame.size().isValid()) {
+    P->Picture = Frame.size();
+    if (P->Probing) AnswerOpen(Serial, *P, true, {}, P->Picture);
+  }
   Answer(Serial, [Open = P->Open, Frame](TQtMediaPlayer& Q) { Q.FrameArrived(Open, Frame); });
 }
 
