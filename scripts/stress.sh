@@ -6,8 +6,10 @@
 # group. Exits non-zero when any run failed or hung.
 #
 #   scripts/stress.sh [-b build-dir] [-r rounds] [-j parallel-runs] [-l cpu-hogs] [-t limit-s]
-#                     [-c cpu-list] [-f gtest-filter] [-o out-dir]
+#                     [-c cpu-list] [-B] [-f gtest-filter] [-o out-dir]
 #
+# -B keeps a parallel build of the project going beside the tests (in <out>/load-build), the
+# load of a developer's machine: processor, memory and disk at once.
 # -c squeezes the runs and the hogs onto the given processors (taskset), which makes races between
 # a test's timers and its steps far more likely than spare cores do: "-c 0,1 -j 8 -l 6".
 # Hung runs leave <out>/hang-<round>-<test>.txt (its output, whether it was running or asleep and
@@ -23,7 +25,8 @@ Limit=90
 Cpus=
 Filter='ShowForm.*:PasswordRoad.*:PreviewForm.*:WebLink.*:ShowProgram.*:MediaPlayerLogic.*:RealMediaPlayer.*:Media/RealSound.*'
 Out=
-while getopts "b:r:j:l:t:c:f:o:h" Opt; do
+BuildLoad=0
+while getopts "b:r:j:l:t:c:Bf:o:h" Opt; do
   case $Opt in
     b) Build=$(cd "$OPTARG" && pwd) ;;
     r) Rounds=$OPTARG ;;
@@ -33,7 +36,8 @@ while getopts "b:r:j:l:t:c:f:o:h" Opt; do
     c) Cpus=$OPTARG ;;
     f) Filter=$OPTARG ;;
     o) Out=$OPTARG ;;
-    *) sed -n '2,16p' "$0"; exit 2 ;;
+    B) BuildLoad=1 ;;
+    *) sed -n '2,19p' "$0"; exit 2 ;;
   esac
 done
 Out=${Out:-$Build/stress}
@@ -47,7 +51,7 @@ Programs=(tests/saver/test_saver_forms tests/saver/test_saver_program tests/plat
 # Every test of the programs that the filter selects, as "program test".
 Tests=()
 for P in "${Programs[@]}"; do
-  [ -x "$Build/$P" ] || { echo "stress: $Build/$P is not built" >&2; exit 2; }
+  [ -x "$Build/$P" ] || { echo "stress: $Build/$P is not built, its tests are left out" >&2; continue; }
   Suite=
   while IFS= read -r Line; do
     case $Line in
@@ -59,11 +63,14 @@ for P in "${Programs[@]}"; do
 done
 [ ${#Tests[@]} -gt 0 ] || { echo "stress: no test matches $Filter" >&2; exit 2; }
 
-# Busy machine: processes that spin on every core beside the tests.
+# Busy machine: processes that spin on every core beside the tests, and the build.
 HogPids=()
+LoadGroup=
 stop_hogs() {
   for H in "${HogPids[@]}"; do kill "$H" 2>/dev/null; done
   HogPids=()
+  [ -n "$LoadGroup" ] && kill -- "-$LoadGroup" 2>/dev/null
+  LoadGroup=
 }
 trap stop_hogs EXIT
 trap 'stop_hogs; exit 130' INT TERM
@@ -71,6 +78,15 @@ for ((I = 0; I < Hogs; ++I)); do
   "${Pin[@]}" bash -c 'while :; do :; done' &
   HogPids+=($!)
 done
+if [ "$BuildLoad" = 1 ]; then
+  # The sources of the build under test.
+  Src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$Build/CMakeCache.txt" 2>/dev/null)
+  cmake -S "${Src:-$Here}" -B "$Out/load-build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIZUDER_BENCH=OFF \
+    >"$Out/load-build.log" 2>&1 || { echo "stress: the load build does not configure, see $Out/load-build.log" >&2; exit 2; }
+  setsid bash -c 'while :; do ninja -C "$1" -t clean >/dev/null; ninja -C "$1" >/dev/null 2>&1; done' \
+    load "$Out/load-build" &
+  LoadGroup=$!
+fi
 
 # Runs one test with its own registry; records a failure or, past the limit, the stacks.
 run_one() {
@@ -114,7 +130,7 @@ run_one() {
   return 0
 }
 
-echo "stress: ${#Tests[@]} tests x $Rounds rounds, $Jobs at a time, $Hogs busy processes${Cpus:+ on processors $Cpus}, limit ${Limit} s, out $Out"
+echo "stress: ${#Tests[@]} tests x $Rounds rounds, $Jobs at a time, $Hogs busy processes${Cpus:+ on processors $Cpus}$([ "$BuildLoad" = 1 ] && echo ", a build beside"), limit ${Limit} s, out $Out"
 Bad=0
 Runs=0
 declare -A Running=()
