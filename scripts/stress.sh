@@ -11,7 +11,7 @@
 # -B keeps a parallel build of the project going beside the tests (in <out>/load-build), the
 # load of a developer's machine: processor, memory and disk at once.
 # -c squeezes the runs and the hogs onto the given processors (taskset), which makes races between
-# a test's timers and its steps far more likely than spare cores do: "-c 0,1 -j 8 -l 6".
+# a test's timers and its steps far more likely than spare cores do: "-c 0,1 -j 8 -l 14 -B".
 # Hung runs leave <out>/hang-<round>-<test>.txt (its output, whether it was running or asleep and
 # its processor time, then every thread's stack); failed runs leave <out>/fail-<round>-<test>.txt.
 set -uo pipefail
