@@ -10,6 +10,9 @@
 // event queue and reach OnNotify when the program next processes events. While a player waits
 // for a medium to open, delivery is held back, so no notify handler runs inside the caller of
 // Open.
+//
+// The Qt player does the media framework's work on a thread of its own: no call waits for it
+// without a limit, and only Open waits at all.
 
 #include <functional>
 #include <memory>
@@ -43,6 +46,7 @@ struct TMediaRect {
 inline constexpr const char* SMCINotOpen = "No MCI device open";
 inline constexpr const char* SMCIOpenTimeout = "The device did not open the file in time";
 inline constexpr const char* SMCICannotPlay = "The file cannot be played: %s";
+inline constexpr const char* SMCINotStarted = "The multimedia system did not start";
 
 class TMediaPlayer : public TObject {
 public:
@@ -133,8 +137,13 @@ private:
 };
 
 namespace plat {
-// A new player: the Qt Multimedia one, or one from the factory a test installed.
+// A new player: the Qt Multimedia one, or one from the factory a test installed. The first one
+// starts the media framework on a thread of its own (seconds on a new user's first run) and
+// waits for it with a limit; a player made before it started fails every open.
 std::unique_ptr<TMediaPlayer> CreateMediaPlayer();
 using MediaPlayerFactory = std::function<std::unique_ptr<TMediaPlayer>()>;
 void SetMediaPlayerFactory(MediaPlayerFactory Factory);  // empty function: the Qt player
+// Runs Work on the thread the Qt players' media objects live on, after what was posted there
+// before: a test makes the media framework hang this way.
+void RunOnMediaThread(std::function<void()> Work);
 }  // namespace plat

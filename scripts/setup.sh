@@ -13,6 +13,7 @@ PACKAGES=(
   timgm6mb-soundfont
   qt6-translations-l10n
   clang libclang-rt-14-dev
+  gdb  # the stacks of a hung test: tests/support/Watchdog.cpp, scripts/stress.sh
 )
 
 missing=()

@@ -2,6 +2,8 @@
 // that runs on its timer, ripples from clicks and pointer moves, the links and the layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QEnterEvent>
 #include <QTest>
@@ -162,11 +164,16 @@ TEST_F(AboutFrame, TimerRunsTheWaterAndAClickShakesThePool) {
   EXPECT_EQ(Differences(*F.Logo(), *F.Output(), N), N) << "nothing drawn yet";
   const QImage Before = F.pbLogo->grab().toImage();
 
+  // Running, the timer draws the logo, and the ripples come to bend it.
+  const std::vector<TPixel> Still(F.Output()->Bits, F.Output()->Bits + N);
   F.SetAnimated(true);
-  QTest::qWait(200);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return !std::equal(Still.begin(), Still.end(), F.Output()->Bits) &&
+               Differences(*F.Logo(), *F.Output(), N) > 1000;
+      },
+      10000));
   F.SetAnimated(false);
-  // The ripples now bend the picture.
-  EXPECT_GT(Differences(*F.Logo(), *F.Output(), N), 1000);
   const QImage After = F.pbLogo->grab().toImage();
   EXPECT_NE(Before, After) << "the paint box shows the new picture";
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "graphics/GfxTool.h"
@@ -20,13 +21,15 @@
 #include "saver/formWebLink.h"
 #include "tests/saver/ShowFixture.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/Watchdog.h"
 
 using namespace showtest;
 
 namespace {
 
 // Runs the play loop with the steps executed inside it one after the other, 30 ms apart. The
-// last step should end the show one way or another; a watchdog ends it after 10 s.
+// last step should end the show one way or another; a watchdog ends it after 10 s, and one on a
+// thread of its own dumps the stacks and aborts when the loop does not even get to that.
 struct TShowScript {
   TfrmSaveScreen& Form;
   std::vector<std::function<void()>> Steps;
@@ -51,6 +54,7 @@ struct TShowScript {
     });
     Driver.start();
     Watchdog.start(10000);
+    const testsupport::TWatchdog Blocked(std::chrono::seconds(40), "the show's play loop");
     Form.tmrStartTimer();
   }
 };
@@ -60,11 +64,13 @@ void MoveTo(QWidget& W, int X, int Y) { QTest::mouseMove(W.windowHandle(), QPoin
 class ShowForm : public ::testing::Test {
 protected:
   void SetUp() override {
+    Hang.emplace(std::chrono::seconds(120), "the test");
     Display = UseFakeDisplay(1024, 768, {{640, 480}, {800, 600}});
     CursorBefore = plat::CursorCount();
   }
   void TearDown() override {
     Form.reset();
+    Hang.reset();
     ResetDisplay();
     EXPECT_EQ(plat::CursorCount(), CursorBefore) << "the cursor was not shown again";
     EXPECT_FALSE(plat::ScreenSaverRunning());
@@ -76,6 +82,7 @@ protected:
     return *Form;
   }
 
+  std::optional<testsupport::TWatchdog> Hang;
   std::shared_ptr<plat::TFakeDisplaySettings> Display;
   FormPtr<TfrmSaveScreen> Form;
   int CursorBefore = 0;
@@ -158,6 +165,9 @@ TEST_F(ShowForm, ModeNotOfferedOrRefusedKeepsTheCurrentResolution) {
 TEST_F(ShowForm, MouseMovesOfTenPixelsGoOnElevenEnd) {
   MakeSaver({});
   TfrmSaveScreen& F = Open();
+  // The script starts the loop itself: the start timer firing inside this move would run the
+  // loop before the script and its watchdogs exist.
+  F.StartTimer()->stop();
   MoveTo(F, 300, 300);  // before the loop: swallowed, not even recorded
   bool After10 = false, After11 = false;
   TShowScript S{F, {
