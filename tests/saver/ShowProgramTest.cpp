@@ -287,6 +287,16 @@ void Xdotool(QStringList Args) {
   X.waitForFinished(5000);
 }
 
+// Moves of 11 pixels from (X, Y) to the right, each its own event, until the show ends: the
+// window system merges moves that queue up while the show is busy, and the first move the show
+// sees is only recorded.
+void MoveInSteps(TSaverProcess& S, int X, int Y) {
+  for (int Step = 0; Step < 6 && S.Running(); ++Step) {
+    Xdotool({"mousemove", QString::number(X + 11 * Step), QString::number(Y)});
+    QThread::msleep(100);
+  }
+}
+
 demosaver::TSequenceMaker LinkedSlide() {
   return [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
     Slide()(P, M);
@@ -333,8 +343,7 @@ TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
     } else if (How == "click") {
       Xdotool({"click", "1"});
     } else if (How == "move") {
-      Xdotool({"mousemove", "303", "303"});
-      Xdotool({"mousemove", "330", "303"});
+      MoveInSteps(S, 303, 303);
     } else {
       ::kill(static_cast<pid_t>(S.P.processId()), SIGTERM);
     }
@@ -381,7 +390,9 @@ TEST(ShowProgram, PointerMovesOfTenPixelsGoOnLargerOnesEnd) {
   TSaverProcess S(Program, {"/s"});
   ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
   QThread::msleep(100);
+  // Each move its own event: the window system merges moves that queue up.
   Xdotool({"mousemove", "405", "303"});  // the first move is only recorded
+  QThread::msleep(100);
   Xdotool({"mousemove", "415", "313"});  // 10 on each axis
   EXPECT_FALSE(S.P.waitForFinished(500)) << "a move of 10 pixels keeps the show";
   Xdotool({"mousemove", "440", "313"});
@@ -400,6 +411,7 @@ TEST(ShowProgram, InTheCentredModeASmallMoveOntoThePictureEnds) {
   ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 80, 60, 640, 480); }, 15000));
   QThread::msleep(100);
   Xdotool({"mousemove", "77", "301"});  // on the form's black border: recorded only
+  QThread::msleep(100);                  // its own event, not merged with the next
   Xdotool({"mousemove", "84", "301"});  // the control's (4, 241): far from the form's (77, 301)
   EXPECT_TRUE(S.P.waitForFinished(5000)) << "the control's own coordinates, also with the pointer grabbed";
   EXPECT_EQ(S.P.exitCode(), 0);
@@ -457,8 +469,7 @@ TEST(ShowProgram, AMoveAClickOrAKeyOverAPlayingMovieEndsTheShow) {
       ASSERT_TRUE(WaitFor([&] { return Colourful(X.Grab(MX, MY, 1, 1).At(0, 0)); }, 15000)) << Case;
       QThread::msleep(100);
       if (How == "move") {
-        Xdotool({"mousemove", At(MX + 3), At(MY + 3)});  // recorded only
-        Xdotool({"mousemove", At(MX + 14), At(MY + 3)});
+        MoveInSteps(S, MX + 3, MY + 3);
       } else if (How == "click") {
         Xdotool({"click", "1"});
       } else {
