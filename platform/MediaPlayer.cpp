@@ -233,10 +233,11 @@ public:
     if (!FStopped) QMetaObject::invokeMethod(FContext, std::move(Work), Qt::QueuedConnection);
   }
 
-  // Waits up to Ms for the media framework to have started; true when it has.
-  bool WaitStarted(int Ms) {
+  // Waits for the media framework to have started, until KStartTimeoutMs after the thread
+  // began: one wait in all, however many players are made. True when it has started.
+  bool WaitStarted() {
     std::unique_lock L(FLock);
-    return FStartedCv.wait_for(L, std::chrono::milliseconds(Ms), [this] { return FStarted; });
+    return FStartedCv.wait_until(L, FStartDeadline, [this] { return FStarted; });
   }
 
 private:
@@ -245,6 +246,7 @@ private:
     FThread->setObjectName(QStringLiteral("media"));
     FContext = new QObject;
     FContext->moveToThread(FThread);
+    FStartDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(KStartTimeoutMs);
     FThread->start();
     Post([this] {
       // Qt Multimedia starts its backend with the first question: GStreamer with its plugin
@@ -276,6 +278,7 @@ private:
   std::mutex FLock;
   std::condition_variable FStartedCv;
   bool FStarted = false;
+  std::chrono::steady_clock::time_point FStartDeadline;
 };
 
 // ---- The GUI thread's side ----
@@ -629,7 +632,7 @@ namespace plat {
 std::unique_ptr<TMediaPlayer> CreateMediaPlayer() {
   if (Factory()) return Factory()();
   GuiReceiver();  // made on the GUI thread, before the media thread can answer
-  if (!TMediaThread::Get().WaitStarted(KStartTimeoutMs)) return std::make_unique<TAbsentMediaPlayer>();
+  if (!TMediaThread::Get().WaitStarted()) return std::make_unique<TAbsentMediaPlayer>();
   return std::make_unique<TQtMediaPlayer>();
 }
 

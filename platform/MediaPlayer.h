@@ -138,8 +138,8 @@ private:
 
 namespace plat {
 // A new player: the Qt Multimedia one, or one from the factory a test installed. The first one
-// starts the media framework on a thread of its own (seconds on a new user's first run) and
-// waits for it with a limit; a player made before it started fails every open.
+// starts the media framework on a thread of its own (seconds on a new user's first run); players
+// wait for that start with one limit in all, and one made when it ran out fails every open.
 std::unique_ptr<TMediaPlayer> CreateMediaPlayer();
 using MediaPlayerFactory = std::function<std::unique_ptr<TMediaPlayer>()>;
 void SetMediaPlayerFactory(MediaPlayerFactory Factory);  // empty function: the Qt player

@@ -626,4 +626,3 @@ TEST_F(RealMediaPlayer, NoNotifyHandlerRunsWhileAPlayerOpens) {
 }
 
 }  // namespace
-
