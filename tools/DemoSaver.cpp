@@ -88,18 +88,22 @@ std::vector<TSequenceMaker> BasicSequences() {
         S->SoundPlayMode = spmOnce;
         P.Sequences()->Add(std::move(S));
       },
-      [](TScreenSaverProject& P, const TDemoMedia& M) {
-        if (M.Movie == 0) return;
-        auto S = TSequence::CreateNamed<TMovieSequence>("Film", nullptr);
-        S->MediaID = M.Movie;
-        S->Left = 320;
-        S->Top = 240;
-        S->MovieDisplaySize = mdsNormal;
-        P.Sequences()->Add(std::move(S));
-      },
+      MovieSequence(320, 240, mdsNormal),
   };
 }
 }  // namespace
+
+TSequenceMaker MovieSequence(int32_t Left, int32_t Top, TMovieDisplaySize Size) {
+  return [Left, Top, Size](TScreenSaverProject& P, const TDemoMedia& M) {
+    if (M.Movie == 0) return;
+    auto S = TSequence::CreateNamed<TMovieSequence>("Film", nullptr);
+    S->MediaID = M.Movie;
+    S->Left = Left;
+    S->Top = Top;
+    S->MovieDisplaySize = Size;
+    P.Sequences()->Add(std::move(S));
+  };
+}
 
 const std::vector<TSequenceMaker>& DemoSequences() {
   // Short sequences, so that one run of the demo shows every kind.

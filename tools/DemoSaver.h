@@ -12,6 +12,8 @@
 
 #include "model/ScreenSaverModel.h"
 
+enum TMovieDisplaySize : uint8_t;
+
 namespace demosaver {
 
 // The media ids of a demo project, for the sequences that show them (0: not present).
@@ -24,6 +26,9 @@ struct TDemoMedia {
 
 // Adds one sequence (or a few) to the project, using the demo's media.
 using TSequenceMaker = std::function<void(TScreenSaverProject& Project, const TDemoMedia& Media)>;
+
+// The demo's movie at (Left, Top) of the raster, shown at Size.
+TSequenceMaker MovieSequence(int32_t Left, int32_t Top, TMovieDisplaySize Size);
 
 // The demo show, in playing order: one entry per sequence kind; each kind adds its line in
 // DemoSaver.cpp.

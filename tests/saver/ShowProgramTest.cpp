@@ -435,17 +435,6 @@ TEST(ShowProgram, WebLinkPromptAfterTheShowEscapeDeclines) {
 }
 
 namespace {
-demosaver::TSequenceMaker Movie(TMovieDisplaySize Size) {
-  return [Size](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
-    auto S = TSequence::CreateNamed<TMovieSequence>("Film", nullptr);
-    S->MediaID = M.Movie;
-    S->Left = 100;
-    S->Top = 100;
-    S->MovieDisplaySize = Size;
-    P.Sequences()->Add(std::move(S));
-  };
-}
-
 // The movie's frames are strong colours; the show's page is black.
 bool Colourful(uint32_t P) {
   const int R = (P >> 16) & 0xFF, G = (P >> 8) & 0xFF, B = P & 0xFF;
@@ -461,7 +450,7 @@ TEST(ShowProgram, AMoveAClickOrAKeyOverAPlayingMovieEndsTheShow) {
   const int MX = 180 * 799 / 640, MY = 160 * 599 / 480;
   const auto At = [](int V) { return QString::number(V); };
   for (TMovieDisplaySize Size : {mdsNormal, mdsFullScreen}) {
-    const std::string Program = MakeProgram({Movie(Size)}, sr640x480, 600);
+    const std::string Program = MakeProgram({demosaver::MovieSequence(100, 100, Size)}, sr640x480, 600);
     for (const std::string How : {"move", "click", "key"}) {
       const std::string Case = How + (Size == mdsNormal ? " over a normal-size movie" : " over a full-screen movie");
       Xdotool({"mousemove", At(MX), At(MY)});
