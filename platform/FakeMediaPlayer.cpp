@@ -15,11 +15,15 @@ void TFakeMediaPlayer::FinishPlayback() { PlaybackEnded(false); }
 
 void TFakeMediaPlayer::FailPlayback() { PlaybackEnded(true); }
 
+void TFakeMediaPlayer::SettleOpen(bool Ok) {
+  OpenSettled(Ok, Ok ? std::string() : Format(SMCICannotPlay, "scripted failure"));
+}
+
 void TFakeMediaPlayer::DoOpen() {
   FCalls.push_back("Open " + FileName());
   if (FileName().empty()) throw EMCIDeviceError(Format(SMCICannotPlay, "no file name"));
-  if (FSystem && FSystem->FFailOpen.count(FileName()))
-    throw EMCIDeviceError(Format(SMCICannotPlay, "scripted failure"));
+  if (FSystem && FSystem->FHoldOpen.count(FileName())) return;
+  SettleOpen(!(FSystem && FSystem->FFailOpen.count(FileName())));
 }
 
 void TFakeMediaPlayer::DoClose() { FCalls.push_back("Close"); }

@@ -1,8 +1,9 @@
 #pragma once
 // A scripted media player for tests of the code that drives players. It keeps the shared
 // behaviour of TMediaPlayer (modes, notify bookkeeping, queued delivery) and replaces the media
-// framework by a script: which files fail to open or to play, what size a movie has, and when
-// a medium reaches its end (the test says so with FinishPlayback).
+// framework by a script: which files fail to open or to play, which ones take their time to
+// open (until the test settles them), what size a movie has, and when a medium reaches its end
+// (the test says so with FinishPlayback). A medium not held settles inside Open.
 //
 //   TFakeMediaSystem Media;             // from now on plat::CreateMediaPlayer() makes fakes
 //   Media.SetNativeSize("/tmp/m.avi", 320, 240);
@@ -29,6 +30,8 @@ public:
   // player is not playing.
   void FinishPlayback();
   void FailPlayback();
+  // The held open in progress ends: the medium is ready, or it failed.
+  void SettleOpen(bool Ok);
 
   // What the player was asked to do, one entry per command that reached the device:
   // "Open <file>", "Close", "Play" or "Play notify", "DisplayRect <l>,<t>,<r>,<b>".
@@ -62,8 +65,10 @@ public:
   TFakeMediaSystem(const TFakeMediaSystem&) = delete;
   TFakeMediaSystem& operator=(const TFakeMediaSystem&) = delete;
 
-  // Open of this file raises EMCIDeviceError (an empty file name always does).
+  // Open of this file fails (an empty file name raises EMCIDeviceError).
   void FailOpen(const std::string& FileName) { FFailOpen.insert(FileName); }
+  // Open of this file stays in progress until the player's SettleOpen.
+  void HoldOpen(const std::string& FileName) { FHoldOpen.insert(FileName); }
   // Play of this file raises EMCIDeviceError.
   void FailPlay(const std::string& FileName) { FFailPlay.insert(FileName); }
   // A movie's own picture size; files without one have no picture.
@@ -77,11 +82,11 @@ public:
 
 private:
   friend class TFakeMediaPlayer;
-  std::set<std::string> FFailOpen, FFailPlay;
+  std::set<std::string> FFailOpen, FHoldOpen, FFailPlay;
   std::map<std::string, std::pair<int, int>> FSizes;
   std::vector<TFakeMediaPlayer*> FPlayers;
 };
 
-// Lets queued notifications reach their handlers, including those the handlers post in turn
+// Lets queued notifications and open reports reach their handlers, including those the handlers post in turn
 // (bounded, so that a handler that always posts again cannot hang a test).
 void DeliverMediaNotifications();

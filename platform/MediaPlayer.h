@@ -6,13 +6,13 @@
 // delivery of notifications); CreateMediaPlayer() makes the Qt Multimedia player, or whatever
 // a test installed with SetMediaPlayerFactory (see FakeMediaPlayer.h).
 //
-// Notifications are never delivered from inside a call: they are posted to the GUI thread's
-// event queue and reach OnNotify when the program next processes events. While a player waits
-// for a medium to open, delivery is held back, so no notify handler runs inside the caller of
-// Open.
+// No call waits for the media framework. Open hands the file over and returns; Play and Close
+// follow it in order. Whether the medium opened is reported later, like the notifications:
+// posted to the GUI thread's event queue, they reach OnOpened and OnNotify when the program next
+// processes events, never from inside a call.
 //
-// The Qt player does the media framework's work on a thread of its own: no call waits for it
-// without a limit, and only Open waits at all.
+// The Qt player gives every opened medium a thread of its own, so a medium stuck in the media
+// framework holds nothing but itself, and it is left behind, never waited for.
 
 #include <functional>
 #include <memory>
@@ -26,8 +26,10 @@ class QWidget;
 
 RIZ_DECLARE_EXCEPTION(EMCIDeviceError, Exception);
 
-// The device's state: mpNotReady while no device is open, any other mode while one is.
-enum TMPModes : uint8_t { mpNotReady, mpStopped, mpPlaying };
+// The device's state: mpNotReady while no device is open (or its medium failed to open),
+// mpOpen while it opens its medium and nothing was played yet, mpPlaying from Play until the
+// medium ends (also while it still opens), mpStopped otherwise.
+enum TMPModes : uint8_t { mpNotReady, mpStopped, mpPlaying, mpOpen };
 
 // Outcome of the last command that asked for a notification.
 enum TMPNotifyValues : uint8_t { nvSuccessful, nvSuperseded, nvAborted, nvFailure };
@@ -42,11 +44,12 @@ struct TMediaRect {
   bool operator==(const TMediaRect&) const = default;
 };
 
-// Texts of the errors the players raise.
+// Texts of the errors the players raise or report.
 inline constexpr const char* SMCINotOpen = "No MCI device open";
 inline constexpr const char* SMCIOpenTimeout = "The device did not open the file in time";
 inline constexpr const char* SMCICannotPlay = "The file cannot be played: %s";
 inline constexpr const char* SMCINotStarted = "The multimedia system did not start";
+inline constexpr const char* SMCINoAnswer = "The multimedia system does not answer";
 
 class TMediaPlayer : public TObject {
 public:
@@ -58,18 +61,23 @@ public:
   TMediaPlayer& operator=(const TMediaPlayer&) = delete;
   std::string ClassName() const override { return "TMediaPlayer"; }
 
-  // Opens FileName, closing whatever was open first. Returns when the medium is ready; raises
-  // EMCIDeviceError when it cannot be played (missing, damaged, no decoder, no answer).
+  // Hands FileName to a device, closing whatever was open first, and returns at once with the
+  // device open (Mode mpOpen). OnOpened follows when the medium is ready or failed; a failed
+  // medium leaves the device closed. Raises EMCIDeviceError only for a call that can never
+  // succeed (no file name).
   void Open();
   // Stops and closes the device; a pending notification reports nvAborted. Nothing when closed.
   void Close();
-  // Plays from the current position; a medium that has run to its end starts again from the
-  // beginning. Mode is mpPlaying as soon as Play returns. With Notify set, nvSuccessful is
-  // posted when the medium reaches its natural end; a pending notification of an earlier
-  // command reports nvSuperseded. Raises EMCIDeviceError when nothing is open.
+  // Plays from the current position, once the medium is open when it still opens; a medium that
+  // has run to its end starts again from the beginning. Mode is mpPlaying as soon as Play
+  // returns. With Notify set, nvSuccessful is posted when the medium reaches its natural end
+  // and nvFailure when it fails (to open, or while playing); a pending notification of an
+  // earlier command reports nvSuperseded. Raises EMCIDeviceError when nothing is open.
   void Play();
 
   TMPModes Mode() const;
+  // Why the last open failed; empty while it opens or when it opened.
+  const std::string& Error() const { return FError; }
 
   const std::string& FileName() const { return FFileName; }
   void SetFileName(const std::string& Value) { FFileName = Value; }
@@ -85,65 +93,78 @@ public:
   QWidget* Display() const;
   void SetDisplay(QWidget* Value);
   // Where in Display the movie shows. Setting (0, 0, 0, 0) selects the movie's own size at the
-  // top-left corner; reading gives the placement in use. A closed player, or a medium without
-  // a picture, reads (0, 0, 0, 0); setting it on a closed player is ignored.
+  // top-left corner, which is known once the medium is open; reading gives the placement in use.
+  // A closed player, a medium still opening or one without a picture reads (0, 0, 0, 0) while
+  // it has its own size; setting it on a closed player is ignored.
   TMediaRect DisplayRect() const;
   void SetDisplayRect(const TMediaRect& Value);
 
   TNotifyEvent OnNotify;
+  // The open in progress ended: the medium is ready (its picture size is known), or it failed
+  // and the device is closed (Mode mpNotReady). Not delivered for an open that was closed or
+  // replaced since.
+  TNotifyEvent OnOpened;
 
-  // Notifications posted but not yet delivered, over all players.
+  // Notifications and open reports posted but not yet delivered, over all players.
   static int QueuedNotifications();
 
 protected:
-  // The implementation's side of the commands. DoOpen raises on failure and leaves nothing
-  // open; DoPlay may raise as well.
+  // The implementation's side of the commands. DoOpen hands the medium over and reports the
+  // outcome with OpenSettled, then or later; it raises only when nothing was handed over.
   virtual void DoOpen() = 0;
   virtual void DoClose() = 0;
   virtual void DoPlay() = 0;
   virtual void DoDisplayChanged() {}
-  // The medium's own picture size, 0 x 0 without a picture.
+  // The medium's own picture size, 0 x 0 without a picture or while it opens.
   virtual void NativeSize(int& Width, int& Height) const = 0;
   virtual void ApplyDisplayRect(const TMediaRect& Rect) = 0;
 
+  // The implementation reports how the open in progress ended; nothing when none is. A failed
+  // medium has been let go by the implementation already.
+  void OpenSettled(bool Ok, const std::string& Why = {});
   // The implementation reports that playback ended: at the natural end, or by a failure.
   void PlaybackEnded(bool Failed);
   bool IsOpen() const { return FOpen; }
+  bool IsOpening() const { return FOpening; }
   bool IsPlaying() const { return FPlaying; }
-
-  // Holds notification delivery back while a player waits inside Open.
-  class THoldNotifications {
-  public:
-    THoldNotifications();
-    ~THoldNotifications();
-    THoldNotifications(const THoldNotifications&) = delete;
-    THoldNotifications& operator=(const THoldNotifications&) = delete;
-  };
 
 private:
   friend class TMediaNotifier;
   void PostNotify(TMPNotifyValues Value);
 
   std::string FFileName;
+  std::string FError;
   TMPDeviceTypes FDeviceType = dtAutoSelect;
   bool FNotify = false;
   TMPNotifyValues FNotifyValue = nvSuccessful;
   bool FOpen = false;
+  bool FOpening = false;
   bool FPlaying = false;
   bool FNotifyPending = false;
+  uint64_t FOpens = 0;  // identifies the open in progress or in use to its report
   QPointer<QWidget> FDisplay;
   TMediaRect FDisplayRect;
   uint64_t FSerial;  // identifies the player to notifications still queued
 };
 
 namespace plat {
-// A new player: the Qt Multimedia one, or one from the factory a test installed. The first one
-// starts the media framework on a thread of its own (seconds on a new user's first run); players
-// wait for that start with one limit in all, and one made when it ran out fails every open.
+// A new player: the Qt Multimedia one, or one from the factory a test installed. Making one
+// does not start the media framework: the first open does, off the GUI thread.
 std::unique_ptr<TMediaPlayer> CreateMediaPlayer();
 using MediaPlayerFactory = std::function<std::unique_ptr<TMediaPlayer>()>;
 void SetMediaPlayerFactory(MediaPlayerFactory Factory);  // empty function: the Qt player
-// Runs Work on the thread the Qt players' media objects live on, after what was posted there
-// before: a test makes the media framework hang this way.
-void RunOnMediaThread(std::function<void()> Work);
+
+// How long a medium may take to open, counted on the GUI thread's clock but never waited for
+// there: StartMs until its thread has the media framework at hand (the framework's start, a
+// new user's plugin registry, the sound server), then OpenMs for the medium itself. A medium
+// that takes longer counts as failed. Tests shorten them.
+void SetMediaOpenLimits(int StartMs, int OpenMs);
+
+// The end of the program: gives the media threads still taking their media apart a moment, and
+// returns when none is left. Otherwise the process ends here at once with ExitCode, after the
+// standard streams are flushed: a normal end would unload the media libraries from under a
+// thread still inside them. Call it when everything else is done and the players are gone.
+void EndMedia(int ExitCode);
+// Media threads not yet ended, stuck ones included.
+int MediaThreadsRunning();
 }  // namespace plat

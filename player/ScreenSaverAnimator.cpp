@@ -18,6 +18,7 @@ TAnimationControl::TAnimationControl(QWidget* AOwner) : TCustomGraphics(AOwner) 
   FMoviePlayer = plat::CreateMediaPlayer();
   FMoviePlayer->SetDisplay(FMoviePanel.get());
   FMoviePlayer->OnNotify = [](TMediaPlayer*) {};
+  FMoviePlayer->OnOpened = [this](TMediaPlayer*) { MovieOpened(); };
 
   for (int Channel = 0; Channel < 2; ++Channel) {
     FSoundPlayers[Channel] = plat::CreateMediaPlayer();
@@ -182,6 +183,8 @@ void TAnimationControl::OpenMovie(TMovieSequence* Sequence) {
     Sequence->GetMediaFileName(File);
     if (File.empty()) return;
     FMoviePlayer->SetFileName(File);
+    // Returns before the medium is open: its size, and with it the placement, may follow in
+    // MovieOpened.
     FMoviePlayer->Open();
     // The empty rectangle asks for the movie's own size.
     FMoviePlayer->SetDisplayRect(TMediaRect{});
@@ -189,6 +192,29 @@ void TAnimationControl::OpenMovie(TMovieSequence* Sequence) {
     PlaceMovie();
   } catch (...) {
   }
+}
+
+void TAnimationControl::MovieOpened() {
+  try {
+    if (FMoviePlayer->Mode() == mpNotReady) {
+      // It failed: the sequence ends as for a movie that did not open, with nothing shown.
+      FMoviePanel->hide();
+      return;
+    }
+    FMoviePlayer->SetDisplayRect(TMediaRect{});
+    FMovieRect = FMoviePlayer->DisplayRect();
+    PlaceMovie();
+    if (FMoviePlayer->Mode() == mpPlaying) ShowMovie();
+  } catch (...) {
+  }
+}
+
+bool TAnimationControl::MovieSizeKnown() const { return FMovieRect.Right > 0 && FMovieRect.Bottom > 0; }
+
+void TAnimationControl::ShowMovie() {
+  if (!MovieSizeKnown()) return;
+  FMoviePanel->show();
+  FMoviePanel->update();
 }
 
 void TAnimationControl::PlaceMovie() {
@@ -211,8 +237,8 @@ void TAnimationControl::PlayMovie() {
   if (FNoMovies) return;
   try {
     FMoviePlayer->Play();
-    FMoviePanel->show();
-    FMoviePanel->update();
+    // Shown once its size is known, which may come later.
+    ShowMovie();
   } catch (...) {
   }
 }

@@ -91,6 +91,11 @@ protected:
 private:
   void AddSequence(TSequence* Sequence, TScreenSaverProject* Project);
   void PlaceMovie();
+  // The movie player's open ended: the movie is placed and, when it plays, shown; a failed one
+  // is hidden.
+  void MovieOpened();
+  bool MovieSizeKnown() const;
+  void ShowMovie();
   // The replay handler of a sound channel: a sound that reached its end plays again.
   void SoundNotify(int Channel);
 

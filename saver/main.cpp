@@ -10,6 +10,7 @@
 #include "graphics/ParticleSystemsCfg.h"
 #include "model/ScreenSaverModel.h"
 #include "platform/Forms.h"
+#include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "player/ScreenSaverSequences.h"
 #include "saver/ProgramEntry.h"
@@ -88,5 +89,9 @@ int main(int argc, char** argv) {
   Forms.SaveScreen = &MakeForm<TfrmSaveScreen>;
   Forms.Preview = &MakeForm<TfrmPreview>;
   Forms.Configuration = &MakeForm<TfrmConfiguration>;
-  return ProgramEntry(Forms);
+  const int ExitCode = ProgramEntry(Forms);
+  // Everything is put away by now: the display mode, the cursor, the media and fonts, the
+  // registry store. A medium stuck in the media framework must not hold or crash the end.
+  plat::EndMedia(ExitCode);
+  return ExitCode;
 }

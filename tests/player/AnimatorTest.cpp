@@ -350,6 +350,50 @@ TEST_F(Animator, AMovieThatCannotBeOpenedEndsAtItsFirstFrame) {
   EXPECT_FALSE(Has(Movie(C)->Calls(), "Play"));
 }
 
+// The movie's player answers long after the sequence starts: the sequence runs on meanwhile, its
+// looping sound keeps restarting, and the movie is placed and shown once its size is known, or
+// the sequence ends and shows nothing when it fails.
+TEST_F(Animator, AMovieThatOpensLateIsShownThenOrEndsItsSequence) {
+  for (const bool Opens : {true, false}) {
+    SCOPED_TRACE(Opens ? "opens" : "fails");
+    auto P = MakeProject({MovieClip(320, 240), Pause(1000)});
+    auto* Clip = static_cast<TScreenSaverSequence*>(P->Sequences()->Items(0));
+    Clip->SoundMediaID = Ids.Sound;
+    Clip->SoundPlayMode = spmLoop;
+    Media.HoldOpen(MediaFile(*P, Ids.Movie));
+    TAnimationControl C;
+    C.resize(320, 240);
+    C.show();
+    C.SetProject(P.get());
+    C.Start();
+    StepAt(C, Now);
+    EXPECT_TRUE(C.MovieIsPlaying());
+    EXPECT_EQ(C.MovieRect(), TMediaRect{});
+    EXPECT_FALSE(C.MoviePanel()->isVisibleTo(&C)) << "shown before its size is known";
+    for (int I = 0; I < 3; ++I) {
+      Sound(C, 0)->FinishPlayback();
+      DeliverMediaNotifications();
+      StepAt(C, Now + 60000);
+    }
+    EXPECT_EQ(Sound(C, 0)->Starts(), 4);
+    EXPECT_EQ(C.CurrentSequence(), C.Sequences().Items(0));
+
+    Movie(C)->SettleOpen(Opens);
+    DeliverMediaNotifications();
+    StepAt(C, Now + 1);
+    if (Opens) {
+      EXPECT_EQ(C.CurrentSequence(), C.Sequences().Items(0));
+      EXPECT_EQ(C.MovieRect(), (TMediaRect{0, 0, 160, 120}));
+      EXPECT_EQ(C.MoviePanel()->geometry(), QRect(160, 120, 80, 60));
+      EXPECT_EQ(Movie(C)->AppliedRect(), (TMediaRect{0, 0, 80, 60}));
+      EXPECT_TRUE(C.MoviePanel()->isVisibleTo(&C));
+    } else {
+      EXPECT_EQ(C.CurrentSequence(), C.Sequences().Items(1));
+      EXPECT_FALSE(C.MoviePanel()->isVisibleTo(&C));
+    }
+  }
+}
+
 TEST_F(Animator, NoMoviesDuringAMovieClosesIt) {
   auto P = MakeProject({MovieClip(0, 0)});
   TAnimationControl C;

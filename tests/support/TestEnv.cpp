@@ -1,5 +1,6 @@
 #include "tests/support/TestEnv.h"
 
+#include "platform/MediaPlayer.h"
 #include "platform/SysUtils.h"
 
 #include <QApplication>
@@ -109,5 +110,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QApplication App(argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new testsupport::IsolatingListener);
-  return RUN_ALL_TESTS();
+  const int Result = RUN_ALL_TESTS();
+  plat::EndMedia(Result);
+  return Result;
 }
