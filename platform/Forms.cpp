@@ -5,12 +5,15 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTranslator>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/DisplayModes.h"
 #include "platform/PaintTarget.h"
 #include "platform/Platform.h"
 #include "platform/SysUtils.h"
@@ -70,6 +73,34 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event) {
     HandleException(E);
   }
   return false;
+}
+
+int UnitsCovering(int Pixels, double Ratio) {
+  if (!(Ratio > 0) || Ratio == 1.0) return Pixels;
+  // A quotient that should be whole may come out a trifle above it.
+  return static_cast<int>(std::ceil(Pixels / Ratio - 1e-6));
+}
+
+QRect ScreenRect() {
+  const QScreen* S = QGuiApplication::primaryScreen();
+  const QPoint Origin = S ? S->geometry().topLeft() : QPoint();
+  // The display settings know a new mode at once; the screen object learns it only from a later
+  // notification. They count pixels, the GUI counts its units.
+  plat::TDevMode M;
+  if (plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, M) && M.dmPelsWidth > 0 &&
+      M.dmPelsHeight > 0) {
+    const double Ratio = S ? S->devicePixelRatio() : 1.0;
+    return QRect(Origin, QSize(UnitsCovering(static_cast<int>(M.dmPelsWidth), Ratio),
+                               UnitsCovering(static_cast<int>(M.dmPelsHeight), Ratio)));
+  }
+  if (S) return S->geometry();
+  return QRect(0, 0, 640, 480);
+}
+
+void CentreOnScreen(QWidget* W) {
+  QRect R = W->frameGeometry();
+  R.moveCenter(ScreenRect().center());
+  W->move(R.topLeft());
 }
 
 TForm::TForm(QWidget* Parent) : QDialog(Parent) {

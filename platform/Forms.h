@@ -28,6 +28,16 @@ public:
 // The program's own texts are German whatever the locale.
 void LoadFrameworkTranslations(const QLocale& Locale);
 
+// The fewest of the GUI's units that cover Pixels device pixels on a screen that Qt scales by
+// Ratio (its device pixel ratio).
+int UnitsCovering(int Pixels, double Ratio);
+// The primary screen in its current display mode, in the GUI's units (a scaled screen has fewer
+// of them than pixels). Right after a mode switch this is the new size, which Qt's own screen
+// object reports only later.
+QRect ScreenRect();
+// Places the top-level window W centred on ScreenRect(), for its next showing.
+void CentreOnScreen(QWidget* W);
+
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
 
 // A form: a top-level widget (modal when shown with ShowModal). FormCreate runs once the object

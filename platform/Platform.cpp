@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QProcess>
+#include <QShowEvent>
 #include <QUrl>
 
 #include <cerrno>
@@ -23,6 +24,7 @@
 #include <cpuid.h>
 #endif
 
+#include "platform/Forms.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 
@@ -192,6 +194,21 @@ void SetApplicationTitle(const std::string& Title) { GTitle = Title; }
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+// Centred on the screen as it is now: after a display-mode switch the framework would centre it
+// on the size it still believes in.
+class TMessageBox : public QMessageBox {
+public:
+  using QMessageBox::QMessageBox;
+
+protected:
+  void showEvent(QShowEvent* Event) override {
+    QMessageBox::showEvent(Event);  // sizes the box
+    if (!Event->spontaneous()) CentreOnScreen(this);
+  }
+};
+}  // namespace
+
 void SetMessageBoxSink(MessageBoxSink Sink) { GMessageBoxSink = std::move(Sink); }
 
 int MessageBox(const std::string& Text, const std::string& Caption, unsigned Flags) {
@@ -211,7 +228,7 @@ int MessageBox(const std::string& Text, const std::string& Caption, unsigned Fla
     case MB_ICONINFORMATION: Icon = QMessageBox::Information; break;
     default: break;
   }
-  QMessageBox Box(Icon, QString::fromStdString(Caption), QString::fromStdString(Text));
+  TMessageBox Box(Icon, QString::fromStdString(Caption), QString::fromStdString(Text));
   if (YesNo) {
     Box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     Box.setDefaultButton((Flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);

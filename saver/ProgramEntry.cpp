@@ -31,6 +31,17 @@ public:
   }
 };
 
+// What the instance shows comes forward: the dialog or message that waits for the user, else
+// the main form. A form that was hidden stays so: showing the show's form again would start the
+// show anew behind the question that ended it.
+void BringToFront() {
+  QWidget* Front = QApplication::activeModalWidget();
+  if (!Front && GMainForm && GMainForm->isVisible()) Front = GMainForm;
+  if (!Front) return;
+  Front->raise();
+  Front->activateWindow();
+}
+
 int NotAvailable(const char* What) {
   std::fprintf(stderr, "Rizuder: %s is not available in this build.\n", What);
   return 2;
@@ -44,12 +55,7 @@ void CheckSingleInstance() {
 int RunForm(const TFormFactory& CreateForm) {
   CheckSingleInstance();
   plat::SetApplicationTitle(ApplicationTitleText);
-  plat::ListenAsInstance(ApplicationTitleText, [] {
-    if (!GMainForm) return;
-    GMainForm->show();
-    GMainForm->raise();
-    GMainForm->activateWindow();
-  });
+  plat::ListenAsInstance(ApplicationTitleText, BringToFront);
   QApplication::setQuitOnLastWindowClosed(false);
   MainFormWatch Watch;
   qApp->installEventFilter(&Watch);

@@ -3,41 +3,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QWindow>
 
-#include <cmath>
-
 #include "model/ScreenSaverFiles.h"
-#include "platform/DisplayModes.h"
 #include "player/ScreenSaverAnimator.h"
 
 namespace {
 // How often the loop asks again for the input grab the window system refused.
 constexpr int GrabRetryMs = 100;
-
-QSize ScreenSize() {
-  const QScreen* S = QGuiApplication::primaryScreen();
-  // The display settings know the new size at once after a mode switch; the GUI's screen
-  // object learns it only from a later notification. They count pixels, the form counts the
-  // GUI's units, of which a scaled screen (Qt's device pixel ratio) has fewer.
-  plat::TDevMode M;
-  if (plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, M) && M.dmPelsWidth > 0 &&
-      M.dmPelsHeight > 0) {
-    const double Ratio = S ? S->devicePixelRatio() : 1.0;
-    return QSize(UnitsCovering(static_cast<int>(M.dmPelsWidth), Ratio),
-                 UnitsCovering(static_cast<int>(M.dmPelsHeight), Ratio));
-  }
-  if (S) return S->geometry().size();
-  return QSize(640, 480);
-}
 }  // namespace
-
-int UnitsCovering(int Pixels, double Ratio) {
-  if (!(Ratio > 0) || Ratio == 1.0) return Pixels;
-  // A quotient that should be whole may come out a trifle above it.
-  return static_cast<int>(std::ceil(Pixels / Ratio - 1e-6));
-}
 
 TfrmBaseSaveScreen::TfrmBaseSaveScreen(QWidget* Parent) : TForm(Parent) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -105,7 +79,7 @@ void TfrmBaseSaveScreen::tmrStartTimer() {
 }
 
 void TfrmBaseSaveScreen::FillScreen() {
-  const QSize S = ScreenSize();
+  const QSize S = ScreenRect().size();
   SetBounds(0, 0, S.width(), S.height());
 }
 

@@ -13,10 +13,6 @@
 class TAnimationControl;
 class TScreenSaverSequence;
 
-// The fewest of the GUI's units that cover Pixels device pixels on a screen that Qt scales by
-// Ratio (its device pixel ratio).
-int UnitsCovering(int Pixels, double Ratio);
-
 class TfrmBaseSaveScreen : public TForm {
 public:
   explicit TfrmBaseSaveScreen(QWidget* Parent = nullptr);

@@ -1,7 +1,5 @@
 #include "saver/formScreenSaverBase.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
 
 TfrmScreenSaverBase::TfrmScreenSaverBase(QWidget* Parent) : TForm(Parent) {
@@ -15,13 +13,8 @@ TfrmScreenSaverBase::TfrmScreenSaverBase(QWidget* Parent) : TForm(Parent) {
 }
 
 void TfrmScreenSaverBase::showEvent(QShowEvent* Event) {
-  // Centred on the screen each time it opens (poScreenCenter).
-  if (!Event->spontaneous()) {
-    if (const QScreen* S = QGuiApplication::primaryScreen()) {
-      QRect R = frameGeometry();
-      R.moveCenter(S->geometry().center());
-      move(R.topLeft());
-    }
-  }
+  // Centred on the screen each time it opens (poScreenCenter), also right after the show gave
+  // the desktop its own mode back.
+  if (!Event->spontaneous()) CentreOnScreen(this);
   TForm::showEvent(Event);
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential pkg-config cmake ninja-build
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
-  libjpeg62-turbo-dev libxrandr-dev libfontconfig-dev libpixman-1-dev
+  libjpeg62-turbo-dev libxrandr-dev libxfixes-dev libfontconfig-dev libpixman-1-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-xserver-utils x11-utils xserver-xephyr
   fonts-dejavu-core fonts-liberation libgl1-mesa-dri

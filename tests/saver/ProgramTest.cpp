@@ -18,9 +18,11 @@ using testsupport::WaitFor;
 namespace {
 QString Program(const char* Relative) { return QString::fromStdString(testsupport::BuildPath(Relative)); }
 
-int CountLines(const std::string& Path) {
+int CountLines(const std::string& Path, const std::string& Line) {
   const std::string S = testsupport::ReadFileBytes(Path);
-  return static_cast<int>(std::count(S.begin(), S.end(), '\n'));
+  int N = 0;
+  for (size_t At = S.find(Line + "\n"); At != std::string::npos; At = S.find(Line + "\n", At + 1)) ++N;
+  return N;
 }
 
 }  // namespace
@@ -63,19 +65,22 @@ TEST(RizuderProgram, LoneDashTakesTheConfigurationRoad) {
   EXPECT_FALSE(P.readAllStandardError().contains("not available"));
 }
 
-TEST(SingleInstance, SecondProcessRaisesTheFirstAndEnds) {
+TEST(SingleInstance, SecondProcessBringsTheFirstForwardAndEnds) {
   const std::string Marker = testsupport::TempDir() + "/shown";
   QProcess First;
   First.start(Program("tests/saver/instance_helper"), {QString::fromStdString(Marker)});
   ASSERT_TRUE(First.waitForStarted(5000));
-  ASSERT_TRUE(WaitFor([&] { return CountLines(Marker) >= 1; }, 10000));
+  // Active once it is shown, then covered by the program's other window.
+  ASSERT_TRUE(WaitFor([&] { return testsupport::ReadFileBytes(Marker) == "shown\nactive\ncovered\n"; }, 10000))
+      << testsupport::ReadFileBytes(Marker);
 
   QProcess Second;
   Second.start(Program("tests/saver/instance_helper"), {QString::fromStdString(Marker)});
   ASSERT_TRUE(Second.waitForFinished(10000));
   EXPECT_EQ(Second.exitCode(), 0);
-  // The first instance was brought forward (shown again); the second never showed a window.
-  EXPECT_TRUE(WaitFor([&] { return CountLines(Marker) == 2; }, 5000));
+  // The first instance's window is active again; the second never showed a window.
+  EXPECT_TRUE(WaitFor([&] { return CountLines(Marker, "active") == 2; }, 5000)) << testsupport::ReadFileBytes(Marker);
+  EXPECT_EQ(CountLines(Marker, "shown"), 1);
   EXPECT_EQ(First.state(), QProcess::Running);
 
   First.terminate();
@@ -94,7 +99,7 @@ TEST(SingleInstance, ANameTakenInTheSharedTemporaryDirectoryDoesNotStopTheShow) 
   QProcess Show;
   Show.start(Program("tests/saver/instance_helper"), {QString::fromStdString(Marker)});
   ASSERT_TRUE(Show.waitForStarted(5000));
-  EXPECT_TRUE(WaitFor([&] { return CountLines(Marker) >= 1; }, 10000)) << "the instance never showed";
+  EXPECT_TRUE(WaitFor([&] { return CountLines(Marker, "shown") >= 1; }, 10000)) << "the instance never showed";
   EXPECT_EQ(Show.state(), QProcess::Running);
   Show.terminate();
   if (!Show.waitForFinished(5000)) Show.kill();

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
 
 namespace xtools {
@@ -58,19 +59,30 @@ void TDisplay::DestroyWindow(uint32_t Id) {
   XSync(D(FDisplay), False);
 }
 
-int TDisplay::MappedTopLevels() {
+std::vector<TRect> TDisplay::MappedTopLevelRects() {
   Display* Dp = D(FDisplay);
   Window Root, Parent, *Children = nullptr;
   unsigned N = 0;
-  int Mapped = 0;
+  std::vector<TRect> Rects;
   if (XQueryTree(Dp, DefaultRootWindow(Dp), &Root, &Parent, &Children, &N)) {
     for (unsigned I = 0; I < N; ++I) {
       XWindowAttributes A;
-      if (XGetWindowAttributes(Dp, Children[I], &A) && A.map_state == IsViewable) ++Mapped;
+      if (XGetWindowAttributes(Dp, Children[I], &A) && A.map_state == IsViewable)
+        Rects.push_back({A.x, A.y, A.width, A.height});
     }
     if (Children) XFree(Children);
   }
-  return Mapped;
+  return Rects;
+}
+
+bool TDisplay::CursorHidden() {
+  XFixesCursorImage* Img = XFixesGetCursorImage(D(FDisplay));
+  if (!Img) return false;
+  bool Hidden = true;
+  for (size_t I = 0; I < size_t(Img->width) * Img->height && Hidden; ++I)
+    Hidden = (Img->pixels[I] >> 24) == 0;
+  XFree(Img);
+  return Hidden;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // the screen size, kept apart from Qt (the X headers' macros clash with it).
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,14 @@ struct TShot {
   int Width = 0, Height = 0;
   std::vector<uint32_t> Pixels;  // $00RRGGBB, rows top first
   uint32_t At(int X, int Y) const { return Pixels[static_cast<size_t>(Y) * Width + X]; }
+};
+
+struct TRect {
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  friend bool operator==(const TRect&, const TRect&) = default;
+  friend std::ostream& operator<<(std::ostream& O, const TRect& R) {
+    return O << "(" << R.X << "," << R.Y << " " << R.Width << "x" << R.Height << ")";
+  }
 };
 
 class TDisplay {
@@ -31,8 +40,12 @@ public:
   // A mapped top-level window with a plain background; its id.
   uint32_t MakeWindow(int X, int Y, int Width, int Height, uint32_t Background);
   void DestroyWindow(uint32_t Id);
-  // Whether any mapped top-level window (a direct child of the root) is there.
-  int MappedTopLevels();
+  // How many mapped top-level windows (direct children of the root) are there.
+  int MappedTopLevels() { return static_cast<int>(MappedTopLevelRects().size()); }
+  // Where they are, bottom of the stack first.
+  std::vector<TRect> MappedTopLevelRects();
+  // Whether the pointer shows no cursor (every pixel of its image transparent).
+  bool CursorHidden();
   // Gives the screen's output a 60 Hz mode named "WxH_60" of each size, as a user's desktop
   // offers several, and shows the one of Current; false when the server refused.
   bool AddModes(const std::vector<std::pair<int, int>>& Sizes, std::pair<int, int> Current);

@@ -1,6 +1,9 @@
-// Runs RunForm with a window that hides itself once shown and appends a line to the file named
-// by its argument each time it is shown again, so a test can see a later instance raise it.
+// Runs RunForm with a window that another window of the program covers once it is shown. The
+// window appends a line to the file named by its argument each time it is shown ("shown"),
+// becomes the active window ("active") or stops being it ("covered"), so a test can see a later
+// instance bring it forward.
 #include <QApplication>
+#include <QEvent>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -16,19 +19,27 @@ public:
 
 protected:
   void showEvent(QShowEvent*) override {
-    if (FILE* F = std::fopen(FMarker, "a")) {
-      std::fputs("shown\n", F);
-      std::fclose(F);
+    Log("shown\n");
+    if (!FCover) {
+      FCover = std::make_unique<QWidget>();
+      QTimer::singleShot(0, this, [this] { FCover->show(); });
     }
-    if (FFirst) {
-      FFirst = false;
-      QTimer::singleShot(0, this, [this] { hide(); });
-    }
+  }
+  bool event(QEvent* E) override {
+    if (E->type() == QEvent::WindowActivate) Log("active\n");
+    if (E->type() == QEvent::WindowDeactivate) Log("covered\n");
+    return QWidget::event(E);
   }
 
 private:
+  void Log(const char* Line) {
+    if (FILE* F = std::fopen(FMarker, "a")) {
+      std::fputs(Line, F);
+      std::fclose(F);
+    }
+  }
   const char* FMarker;
-  bool FFirst = true;
+  std::unique_ptr<QWidget> FCover;
 };
 }  // namespace
 
