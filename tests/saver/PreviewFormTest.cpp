@@ -104,3 +104,27 @@ TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
   EXPECT_TRUE(F->isHidden());
   EXPECT_EQ(testsupport::MessageBoxes().size(), 1u);
 }
+
+TEST_F(Preview, APictureThatCannotBeDecodedIsReportedOnceAndThePreviewStays) {
+  TSaverRecipe Recipe;
+  Recipe.Pictures = 1;
+  Recipe.Sequences = {EmptyPage(0x0000FF, 100), [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    testsupport::WriteFileBytes(P.MediaManager()->MediaById(M.Pictures[0])->FileName, "no JPEG in here");
+    auto S = std::make_unique<TSlideSequence>();
+    S->MediaID = M.Pictures[0];
+    P.Sequences()->Add(std::move(S));
+  }};
+  MakeSaver(Recipe);
+  auto F = CreateForm<TTestPreview>();
+  int Ticks = 0;
+  QObject::connect(F->StartTimer(), &QTimer::timeout, [&] { ++Ticks; });
+  F->show();
+  ASSERT_TRUE(QTest::qWaitFor([] { return !testsupport::MessageBoxes().empty(); }, 30000));
+  EXPECT_NE(testsupport::MessageBoxes()[0].Text.find("TPicture.LoadFromFile"), std::string::npos)
+      << testsupport::MessageBoxes()[0].Text;
+  // Ticks go on after the report; none of them reports again.
+  const int Reported = Ticks;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Ticks >= Reported + 10; }, 30000));
+  EXPECT_EQ(testsupport::MessageBoxes().size(), 1u);
+  EXPECT_TRUE(F->isVisible());
+}
