@@ -1,15 +1,13 @@
 #include "installer/formBaseInstallStep.h"
 
-#include <QEvent>
 #include <QFont>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
+#include "platform/Memo.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -24,32 +22,6 @@ QFont DialogFont(int PixelSize, bool Bold = false) {
   F.setBold(Bold);
   return F;
 }
-
-// The style draws each line of the frame one device pixel wide, on the first device pixel of
-// the line's logical pixel. At a scale of 1.5 that pixel lies under the viewport or the scroll
-// bar (rounded to whole device pixels) at the right and bottom, and at the top, where the memo
-// starts halfway into a device pixel, outside the memo. Drawn again at scale 1 and stretched,
-// each line covers every device pixel of its logical pixel, the outer ones too.
-class TMemo : public QPlainTextEdit {
-public:
-  using QPlainTextEdit::QPlainTextEdit;
-
-protected:
-  bool event(QEvent* E) override {
-    const bool Done = QPlainTextEdit::event(E);
-    if (E->type() == QEvent::Paint && frameWidth() > 0) {
-      QImage Frame(size(), QImage::Format_ARGB32_Premultiplied);
-      Frame.fill(Qt::transparent);
-      {
-        QPainter P(&Frame);
-        drawFrame(&P);
-      }
-      QPainter P(this);
-      P.drawImage(rect(), Frame);
-    }
-    return Done;
-  }
-};
 }  // namespace
 
 TfrmBaseInstallStep::TfrmBaseInstallStep(QWidget* Parent) : TForm(Parent) {

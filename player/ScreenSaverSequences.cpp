@@ -100,14 +100,7 @@ void TMediaSequence::GetMediaFileName(std::string& FileName) const {
 
 TPicture* TMediaSequence::GetMediaPicture() const {
   TMedia* M = FindMedia(FProject, MediaID);
-  if (!M) return nullptr;
-  TPicture* P;
-  try {
-    P = M->GetPicture();
-  } catch (const EInvalidGraphic&) {
-    return nullptr;
-  }
-  return P && !P->Empty() ? P : nullptr;
+  return M ? M->GetPicture() : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -122,8 +122,8 @@ public:
   // The medium's temporary file; empty when the project holds no medium MediaID.
   void GetMediaFileName(std::string& FileName) const;
   // The medium's picture (loaded on first use, cached by the media manager); nullptr when the
-  // project holds no medium MediaID or its file cannot be decoded: the sequence then draws no
-  // picture instead of ending the show.
+  // project holds no medium MediaID. A file that cannot be decoded raises EInvalidGraphic at the
+  // first request, which ends the show with its message; later requests get the empty picture.
   TPicture* GetMediaPicture() const;
 
   int32_t MediaID = 0;

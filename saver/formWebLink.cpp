@@ -1,5 +1,6 @@
 #include "saver/formWebLink.h"
 
+#include "platform/Memo.h"
 #include "platform/Platform.h"
 #include "player/ScreenSaverSequences.h"
 
@@ -38,7 +39,7 @@ TfrmWebLink::TfrmWebLink(QWidget* Parent) : TfrmScreenSaverBaseModal(Parent) {
   setFixedSize(ClientWidth, ClientHeight);
   PlaceButtons();
 
-  Memo1 = new QPlainTextEdit(this);
+  Memo1 = new TMemo(this);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setGeometry(8, 120, 449, 121);
   Memo1->setReadOnly(true);

@@ -12,6 +12,7 @@
 #include "graphics/GfxTool.h"
 #include "persistence/FilesTool.h"
 #include "platform/Forms.h"
+#include "platform/Memo.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -171,7 +172,7 @@ TfraAbout::TfraAbout(QWidget* Owner) : TFrame(Owner) {
     FOutput->DrawToDC(&DC, 0, 0, 0, 0, imgLogo->width(), imgLogo->height());
   };
 
-  txtInfo = new QPlainTextEdit(TabSheet2);
+  txtInfo = new TMemo(TabSheet2);
   txtInfo->setObjectName(QStringLiteral("txtInfo"));
   txtInfo->setFont(PointFont("Courier New", 8));
   txtInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

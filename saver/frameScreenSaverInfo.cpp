@@ -4,6 +4,7 @@
 
 #include "model/ScreenSaverModel.h"
 #include "persistence/ReflectionObjects.h"
+#include "platform/Memo.h"
 
 std::string FormatCreationDate(TDateTime Date) {
   int Y, M, D;
@@ -28,7 +29,7 @@ TfraScreenSaverInfo::TfraScreenSaverInfo(QWidget* Owner) : TfraObjectProperties(
   cboResolution->setGeometry(8, 64, 105, 21);
   CaptionAbove(this, cboResolution, QString::fromUtf8("Bildschirm-Auflösung"));
 
-  txtCreatorLicense = new QPlainTextEdit(this);
+  txtCreatorLicense = new TMemo(this);
   txtCreatorLicense->setObjectName(QStringLiteral("txtCreatorLicense"));
   txtCreatorLicense->setGeometry(8, 112, 537, 169);
   txtCreatorLicense->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

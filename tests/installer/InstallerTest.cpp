@@ -26,6 +26,11 @@
 #include "persistence/ApplicationData.h"
 #include "persistence/PropertyBags.h"
 #include "platform/Registry.h"
+#include "saver/formConfiguration.h"
+#include "saver/formWebLink.h"
+#include "saver/frameAboutVoviziridSaver.h"
+#include "saver/framePersonalInfo.h"
+#include "saver/frameScreenSaverInfo.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/XvfbRun.h"
 
@@ -371,41 +376,70 @@ TEST(InstallerSteps, MemoFillsBetweenTitleAndPanelsAndTheDialogIsCentredFrameInc
 }
 
 namespace {
-// Inside a program whose screen Qt scales: along each side of the memo, the device pixels that
-// lie wholly in its outermost logical pixel hold the frame's colour, as the left line shows it.
-void ExpectMemoFrameOnFourSides(double Ratio) {
+// Inside a program whose screen Qt scales: along each side of a framed memo or edit, the device
+// pixels that lie wholly in its outermost logical pixel hold the frame's colour, as the left
+// line shows it. Memos and edits of both programs, each where its form places it.
+void ExpectFramesOnFourSides(double Ratio) {
   ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), Ratio);
-  // Below the memo the button panel (at a whole device pixel at 1.5) or the tick panel (between).
-  FormPtr<TfrmBaseInstallStep> Steps[] = {CreateForm<TfrmBaseInstallStep>(), CreateForm<TfrmInstallSaver>()};
-  for (auto& Step : Steps) {
-    SCOPED_TRACE(Step->objectName().toStdString());
-    Step->SetDescription("Zeile");
-    Step->show();
+  // Below the installer's memo the button panel (at a whole device pixel at 1.5) or the tick
+  // panel (between).
+  FormPtr<TfrmBaseInstallStep> Step = CreateForm<TfrmBaseInstallStep>();
+  FormPtr<TfrmInstallSaver> Ticked = CreateForm<TfrmInstallSaver>();
+  for (TfrmBaseInstallStep* S : {Step.get(), static_cast<TfrmBaseInstallStep*>(Ticked.get())})
+    S->SetDescription("Zeile");
+  TfrmConfiguration Config;
+  FormPtr<TfrmWebLink> WebLink = CreateForm<TfrmWebLink>();
+  const auto OnPage = [&Config](int Page, int AboutPage = 0) {
+    return [&Config, Page, AboutPage] {
+      Config.pgConfiguration->setCurrentIndex(Page);
+      Config.fraAboutVoviziridSaver->PageControl1->setCurrentIndex(AboutPage);
+    };
+  };
+  const struct {
+    const char* Name;
+    QWidget* Control;
+    std::function<void()> Bring = [] {};
+  } Controls[] = {
+      {"installer memo", Step->txtDescription},
+      {"installer memo above the tick panel", Ticked->txtDescription},
+      {"licence memo", Config.fraScreenSaverInfo->txtCreatorLicense, OnPage(0)},
+      {"name edit", Config.fraScreenSaverInfo->txtRizuderName, OnPage(0)},
+      {"maker's e-mail edit", Config.fraPersonalInfo->txtEMail, OnPage(1)},
+      {"about memo", Config.fraAboutVoviziridSaver->txtInfo, OnPage(2, 1)},
+      {"web-link memo", WebLink->Memo1},
+      {"web-link address edit", WebLink->txtWebAddress},
+  };
+  for (const auto& C : Controls) {
+    SCOPED_TRACE(C.Name);
+    QWidget* Window = C.Control->window();
+    C.Bring();
+    Window->show();
     QApplication::processEvents();
-    Step->repaint();
-    const auto* Back = static_cast<const QImage*>(Step->backingStore()->paintDevice());
+    Window->repaint();
+    const auto* Back = static_cast<const QImage*>(Window->backingStore()->paintDevice());
     ASSERT_EQ(Back->devicePixelRatio(), Ratio);
     const auto Colour = [Back](int X, int Y) { return Back->pixel(X, Y) & 0xFFFFFF; };
     // The device pixels wholly inside logical pixel K: [First, Last].
     const auto First = [Ratio](int K) { return int(std::ceil(K * Ratio)); };
     const auto Last = [Ratio](int K) { return int(std::floor((K + 1) * Ratio)) - 1; };
-    const QRect M = Step->txtDescription->geometry();
+    const QRect M(C.Control->mapTo(Window, QPoint(0, 0)), C.Control->size());
     const int L = First(M.left()), T = First(M.top()), R = Last(M.right()), B = Last(M.bottom());
     const QRgb Frame = Colour(L, (T + B) / 2);
-    ASSERT_NE(Frame, Step->palette().color(QPalette::Window).rgb() & 0xFFFFFF) << "no left line";
+    ASSERT_NE(Frame, C.Control->parentWidget()->palette().color(QPalette::Window).rgb() & 0xFFFFFF)
+        << "no left line";
     const auto Has = [&](int X0, int X1, int Y0, int Y1) {
       for (int Y = Y0; Y <= Y1; ++Y)
         for (int X = X0; X <= X1; ++X)
           if (Colour(X, Y) == Frame) return true;
       return false;
     };
-    // Along each side, short of the corners.
+    // Along each side, short of the corners (an edit's are rounded).
     int Missing[4] = {};
-    for (int Y = T + 3; Y <= B - 3; ++Y) {
+    for (int Y = First(M.top() + 3); Y <= Last(M.bottom() - 3); ++Y) {
       Missing[0] += !Has(L, Last(M.left()), Y, Y);
       Missing[1] += !Has(First(M.right()), R, Y, Y);
     }
-    for (int X = L + 3; X <= R - 3; ++X) {
+    for (int X = First(M.left() + 3); X <= Last(M.right() - 3); ++X) {
       Missing[2] += !Has(X, X, T, Last(M.top()));
       Missing[3] += !Has(X, X, First(M.bottom()), B);
     }
@@ -413,14 +447,14 @@ void ExpectMemoFrameOnFourSides(double Ratio) {
     EXPECT_EQ(Missing[1], 0) << "right line";
     EXPECT_EQ(Missing[2], 0) << "top line";
     EXPECT_EQ(Missing[3], 0) << "bottom line";
-    Step->close();
+    Window->hide();
   }
 }
 }  // namespace
 
-TEST(InstallerSteps, MemoShowsItsFrameOnFourSidesOnAScaledScreen) {
-  if (const double Ratio = testsupport::ScaleOfThisRun()) return ExpectMemoFrameOnFourSides(Ratio);
-  ExpectMemoFrameOnFourSides(1);
+TEST(FramedControls, ShowTheirFrameOnFourSidesOnAScaledScreen) {
+  if (const double Ratio = testsupport::ScaleOfThisRun()) return ExpectFramesOnFourSides(Ratio);
+  ExpectFramesOnFourSides(1);
   for (const char* Ratio : {"1.5", "2"}) testsupport::RunThisTestAtScale(Ratio);
 }
 

@@ -104,3 +104,22 @@ TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
   EXPECT_TRUE(F->isHidden());
   EXPECT_EQ(testsupport::MessageBoxes().size(), 1u);
 }
+
+TEST_F(Preview, APictureThatCannotBeDecodedIsReportedAndThePreviewStays) {
+  TSaverRecipe Recipe;
+  Recipe.Pictures = 1;
+  Recipe.Sequences = {EmptyPage(0x0000FF, 100), [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    testsupport::WriteFileBytes(P.MediaManager()->MediaById(M.Pictures[0])->FileName, "no JPEG in here");
+    auto S = std::make_unique<TSlideSequence>();
+    S->MediaID = M.Pictures[0];
+    P.Sequences()->Add(std::move(S));
+  }};
+  MakeSaver(Recipe);
+  auto F = CreateForm<TTestPreview>();
+  F->show();
+  ASSERT_TRUE(QTest::qWaitFor([] { return !testsupport::MessageBoxes().empty(); }, 30000));
+  EXPECT_NE(testsupport::MessageBoxes()[0].Text.find("TPicture.LoadFromFile"), std::string::npos)
+      << testsupport::MessageBoxes()[0].Text;
+  EXPECT_TRUE(F->isVisible());
+  EXPECT_TRUE(F->StartTimer()->isActive()) << "it goes on watching its host";
+}

@@ -353,6 +353,34 @@ TEST_F(ShowForm, ASequenceFailingAsTheShowStartsEndsItLikeAnyOther) {
   EXPECT_EQ(F.Animation()->CurrentSequence(), nullptr) << "the show was stopped";
 }
 
+TEST_F(ShowForm, APictureThatCannotBeDecodedEndsTheShowWithTheDecodersMessage) {
+  TSaverRecipe Recipe;
+  Recipe.Pictures = 1;
+  Recipe.Sequences = {EmptyPage(0x0000FF, 100), [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    testsupport::WriteFileBytes(P.MediaManager()->MediaById(M.Pictures[0])->FileName, "no JPEG in here");
+    auto S = std::make_unique<TSlideSequence>();
+    S->MediaID = M.Pictures[0];
+    S->Duration = 60000;
+    P.Sequences()->Add(std::move(S));
+  }};
+  MakeSaver(Recipe);
+  TfrmSaveScreen& F = Open();
+  std::string Message;
+  try {
+    TPicture().LoadFromFile(F.Project()->MediaManager()->Media(0)->FileName);
+  } catch (const EInvalidGraphic& E) {
+    Message = E.what();
+  }
+  ASSERT_FALSE(Message.empty());
+  F.StartTimer()->stop();
+  QTimer::singleShot(20000, [&] { F.Terminate(); });  // the picture is never asked for
+  F.tmrStartTimer();
+  ASSERT_EQ(testsupport::MessageBoxes().size(), 1u);
+  EXPECT_EQ(testsupport::MessageBoxes()[0].Text, Message);
+  EXPECT_FALSE(F.isVisible());
+  EXPECT_EQ(F.Animation()->CurrentSequence(), nullptr) << "the show was stopped";
+}
+
 TEST_F(ShowForm, UnreadableProjectEndsWithTheLoadersMessageOnly) {
   MakeEmptyProgram();
   auto F = CreateForm<TfrmSaveScreen>();
