@@ -7,11 +7,16 @@
 #include "tests/support/XvfbRun.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QThread>
 
 #include <csignal>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <functional>
 
@@ -26,7 +31,7 @@ using testsupport::WaitFor;
 
 // The saver program of this build with the project given.
 std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences, TScreenResolution Res,
-                        int MovieFrames = 10) {
+                        int MovieFrames = 10, bool Sound = false) {
   showtest::RegisterAll();
   demosaver::TDemoOptions O;
   O.RizuderName = "Programmtest";
@@ -34,7 +39,7 @@ std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences,
   O.Pictures = 1;
   O.PictureWidth = 640;
   O.PictureHeight = 480;
-  O.Sound = false;
+  O.Sound = Sound;
   O.MovieFrames = MovieFrames;
   O.WithDemoSequences = false;
   O.ExtraSequences = Sequences;
@@ -44,12 +49,15 @@ std::string MakeProgram(const std::vector<demosaver::TSequenceMaker>& Sequences,
   return Out;
 }
 
-demosaver::TSequenceMaker Slide() {
-  return [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+// The picture for Ms, with the demo's sound looping when it carries one.
+demosaver::TSequenceMaker Slide(int32_t Ms = 60000) {
+  return [Ms](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
     auto S = TSequence::CreateNamed<TSlideSequence>("Bild 1", nullptr);
     S->MediaID = M.Pictures.at(0);
     S->Color = 0x000000;
-    S->Duration = 60000;
+    S->Duration = Ms;
+    S->SoundMediaID = M.Sound;
+    S->SoundPlayMode = spmLoop;
     P.Sequences()->Add(std::move(S));
   };
 }
@@ -115,8 +123,10 @@ int CountFiles(const std::string& Dir, const char* Prefix) {
 class TSaverProcess {
 public:
   TSaverProcess(const std::string& Program, QStringList Args, const std::string& Display = {},
-                const char* ScaleFactor = nullptr, bool ReadErrors = false) {
+                const char* ScaleFactor = nullptr, bool ReadErrors = false,
+                const QProcessEnvironment& Extra = {}) {
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(Extra);
     Env.remove("QT_QPA_PLATFORM");
     if (ScaleFactor) Env.insert("QT_SCALE_FACTOR", ScaleFactor);
     Env.insert("TMPDIR", QString::fromStdString(TempDir()));
@@ -503,5 +513,94 @@ TEST(ShowProgram, PreviewWhoseAnimationFailsStillEndsWithItsHost) {
     EXPECT_EQ(S.P.exitCode(), 0) << Later;
     EXPECT_EQ(X.MappedTopLevels(), 0) << Later;
     EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0) << Later;
+  }
+}
+
+namespace {
+// A sound server that takes connections and never answers, where the media libraries look for
+// the user's one.
+class THungSoundServer {
+public:
+  THungSoundServer() {
+    const std::string Dir = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/pulse";
+    ::mkdir(Dir.c_str(), 0700);
+    sockaddr_un A{};
+    A.sun_family = AF_UNIX;
+    std::snprintf(A.sun_path, sizeof A.sun_path, "%s/native", Dir.c_str());
+    FFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    FOk = FFd >= 0 && ::bind(FFd, reinterpret_cast<sockaddr*>(&A), sizeof A) == 0 && ::listen(FFd, 64) == 0;
+  }
+  ~THungSoundServer() {
+    for (int C : FClients) ::close(C);
+    if (FFd >= 0) ::close(FFd);
+  }
+  bool Ok() const { return FOk; }
+  // Connections made so far (each is taken and left unanswered).
+  int Connections() {
+    for (int C; (C = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) FClients.push_back(C);
+    return static_cast<int>(FClients.size());
+  }
+
+private:
+  int FFd = -1;
+  bool FOk = false;
+  std::vector<int> FClients;
+};
+}  // namespace
+
+// Media that never answer hold neither the show nor its end: a movie whose file stalls on its
+// medium's thread, and a sound server that takes the connection and never answers (with a new
+// media registry, as on a new user's first show). The picture comes up, a key ends the show
+// while the media still hang, and the program ends with code 0 and leaves nothing behind. The
+// preview, muted and without movies, never asks the sound server at all.
+TEST(ShowProgram, MediaThatNeverAnswerHoldNeitherTheShowNorItsEnd) {
+  UNDER_XVFB();
+  xtools::TDisplay X;
+  ASSERT_TRUE(X.Ok());
+  const std::string Stalled = testsupport::TestDir() + "/stalled";
+  QProcessEnvironment Stall;
+  Stall.insert("LD_PRELOAD", QString::fromStdString(testsupport::BuildPath("tests/stall_open.so")));
+  Stall.insert("RIZUDER_STALL_OPEN", ".avi");
+  Stall.insert("RIZUDER_STALL_OPEN_MARK", QString::fromStdString(Stalled));
+  QProcessEnvironment NewRegistry;
+  NewRegistry.insert("GST_REGISTRY", QString::fromStdString(testsupport::TestDir() + "/registry.bin"));
+
+  {
+    SCOPED_TRACE("a movie whose file stalls");
+    const std::string Program =
+        MakeProgram({Slide(500), demosaver::MovieSequence(0, 0, mdsNormal), Slide()}, sr640x480, 10, true);
+    TSaverProcess S(Program, {"/s"}, {}, nullptr, false, Stall);
+    EXPECT_TRUE(WaitFor([&] { return QFile::exists(QString::fromStdString(Stalled)); }, 60000))
+        << "the movie's open never began";
+    Key("space");
+    EXPECT_TRUE(S.P.waitForFinished(60000));
+    EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(S.P.exitCode(), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+    EXPECT_EQ(X.MappedTopLevels(), 0);
+  }
+  {
+    SCOPED_TRACE("a sound server that never answers");
+    THungSoundServer Server;
+    ASSERT_TRUE(Server.Ok());
+    const std::string Program = MakeProgram({Slide()}, sr640x480, 10, true);
+    const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
+    TSaverProcess Preview(Program, {"/p", QString::number(Host)}, {}, nullptr, false, NewRegistry);
+    EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 100, 80, 320, 240); }, 60000)) << "the preview";
+    X.DestroyWindow(Host);
+    EXPECT_TRUE(Preview.P.waitForFinished(60000));
+    EXPECT_EQ(Preview.P.exitCode(), 0);
+    EXPECT_EQ(Server.Connections(), 0) << "the preview asked the sound server";
+
+    TSaverProcess S(Program, {"/s"}, {}, nullptr, false, NewRegistry);
+    EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 60000)) << "the show's picture";
+    EXPECT_TRUE(WaitFor([&] { return Server.Connections() > 0; }, 60000)) << "the show never asked for sound";
+    Key("space");
+    EXPECT_TRUE(S.P.waitForFinished(60000));
+    EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(S.P.exitCode(), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
+    EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0);
+    EXPECT_EQ(X.MappedTopLevels(), 0);
   }
 }
