@@ -224,7 +224,7 @@ namespace {
 int GStartLimitMs = 60000;
 int GOpenLimitMs = 30000;
 // How long the end of the program gives lanes to take their media apart.
-constexpr int KEndGraceMs = 1000;
+constexpr int KEndGraceMs = 500;
 // Lanes not ended, the stuck ones among them, beyond which no new medium is handed over: a
 // framework that leaves this many behind does not answer, and each one holds a thread.
 constexpr size_t KMaxLanes = 12;

@@ -6,10 +6,11 @@
 # group. Exits non-zero when any run failed or hung.
 #
 #   scripts/stress.sh [-b build-dir] [-r rounds] [-j parallel-runs] [-l cpu-hogs] [-t limit-s]
-#                     [-c cpu-list] [-B] [-f gtest-filter] [-o out-dir]
+#                     [-c cpu-list] [-B] [-S] [-f gtest-filter] [-o out-dir]
 #
 # -B keeps a parallel build of the project going beside the tests (in <out>/load-build), the
 # load of a developer's machine: processor, memory and disk at once.
+# -S makes all runs of a round share one registry, built anew for the round (CI's first run).
 # -c squeezes the runs and the hogs onto the given processors (taskset), which makes races between
 # a test's timers and its steps far more likely than spare cores do: "-c 0,1 -j 8 -l 14 -B".
 # Hung runs leave <out>/hang-<round>-<test>.txt (its output, whether it was running or asleep and
@@ -25,8 +26,9 @@ Limit=90
 Cpus=
 Filter='ShowForm.*:PasswordRoad.*:PreviewForm.*:WebLink.*:ShowProgram.*:MediaPlayerLogic.*:RealMediaPlayer.*:Media/RealSound.*'
 Out=
+SharedRegistry=0
 BuildLoad=0
-while getopts "b:r:j:l:t:c:Bf:o:h" Opt; do
+while getopts "b:r:j:l:t:c:BSf:o:h" Opt; do
   case $Opt in
     b) Build=$(cd "$OPTARG" && pwd) ;;
     r) Rounds=$OPTARG ;;
@@ -37,7 +39,8 @@ while getopts "b:r:j:l:t:c:Bf:o:h" Opt; do
     f) Filter=$OPTARG ;;
     o) Out=$OPTARG ;;
     B) BuildLoad=1 ;;
-    *) sed -n '2,19p' "$0"; exit 2 ;;
+    S) SharedRegistry=1 ;;
+    *) sed -n '2,20p' "$0"; exit 2 ;;
   esac
 done
 Out=${Out:-$Build/stress}
@@ -93,8 +96,10 @@ run_one() {
   local Round=$1 Program=$2 Test=$3
   local Tag=$Round-${Test//\//_}
   local Log=$Out/run-$Tag.log
-  rm -f "$Out/reg/$Tag.bin"
-  setsid "${Pin[@]}" env GST_REGISTRY="$Out/reg/$Tag.bin" QT_QPA_PLATFORM=offscreen RIZUDER_TEST_BIN="$Build" \
+  local Registry=$Out/reg/$Tag.bin
+  [ "$SharedRegistry" = 1 ] && Registry=$Out/reg/round-$Round.bin
+  [ "$SharedRegistry" = 1 ] || rm -f "$Registry"
+  setsid "${Pin[@]}" env GST_REGISTRY="$Registry" QT_QPA_PLATFORM=offscreen RIZUDER_TEST_BIN="$Build" \
     TMPDIR="$Out/tmp" "$Build/$Program" --gtest_filter="$Test" >"$Log" 2>&1 &
   local Pid=$! Waited=0
   # Until it ends (a zombie waits only for the wait below).
@@ -130,7 +135,7 @@ run_one() {
   return 0
 }
 
-echo "stress: ${#Tests[@]} tests x $Rounds rounds, $Jobs at a time, $Hogs busy processes${Cpus:+ on processors $Cpus}$([ "$BuildLoad" = 1 ] && echo ", a build beside"), limit ${Limit} s, out $Out"
+echo "stress: ${#Tests[@]} tests x $Rounds rounds, $Jobs at a time, $Hogs busy processes${Cpus:+ on processors $Cpus}$([ "$BuildLoad" = 1 ] && echo ", a build beside")$([ "$SharedRegistry" = 1 ] && echo ", one new registry a round"), limit ${Limit} s, out $Out"
 Bad=0
 Runs=0
 declare -A Running=()
@@ -143,6 +148,7 @@ reap_one() {
   unset "Running[$Done]"
 }
 for ((R = 1; R <= Rounds; ++R)); do
+  rm -f "$Out/reg/round-$R.bin"
   for Entry in "${Tests[@]}"; do
     while [ "${#Running[@]}" -ge "$Jobs" ]; do reap_one; done
     run_one "$R" ${Entry%% *} "${Entry#* }" &
