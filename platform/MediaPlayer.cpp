@@ -213,9 +213,9 @@ void TMediaPlayer::SetDisplayRect(const TMediaRect& Value) {
 // and the player's destructor, and a state change waits for the pipeline's streaming threads,
 // which a stalled disk, a broken decoder or a sound server that does not answer can hold without
 // a limit; the backend's start (the plugin registry, the sound server's devices) can take as long.
-// So no Qt Multimedia object lives on the GUI thread. Every opened medium gets a thread of its own
-// (a lane) that makes its pipeline, carries out the GUI thread's commands in order and sends its
-// answers and pictures back as queued calls. Closing a medium only tells its lane to let go and
+// So no pipeline lives on the GUI thread. Every opened medium gets a thread of its own (a lane)
+// that makes its pipeline, carries out the GUI thread's commands in order and sends its answers
+// and pictures back as queued calls. Closing a medium only tells its lane to let go and
 // end; a lane stuck in the framework is left behind. The GUI thread learns how long a medium takes
 // from its own timer and gives up on it without waiting.
 
@@ -263,37 +263,43 @@ void Answer(uint64_t Serial, std::function<void(TQtMediaPlayer&)> Apply) {
 
 // The latest picture of a movie, handed from its lane to the GUI thread: a lane never queues a
 // second one while the GUI thread has not taken the first, so a busy GUI thread only skips frames.
+// The lane only passes the frame on: the pipeline waits for its sink's thread to take each frame,
+// and fails the stream when that takes long, so the picture is made on the GUI thread, from memory
+// the frame already holds.
 struct TFrameSlot {
   std::atomic<bool> Wanted{false};  // a display shows the pictures
   std::mutex Lock;
-  QImage Latest;
+  QVideoFrame Latest;
   bool Queued = false;
 };
 
-// Shows the movie's pictures, stretched over its rectangle. Input goes through it to the control
-// below.
+// Shows the movie's pictures, stretched over its rectangle; only a frame that gets painted is
+// turned into an image. Input goes through it to the control below.
 class TMovieView final : public QWidget {
 public:
   explicit TMovieView(QWidget* Parent) : QWidget(Parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_TransparentForMouseEvents);
   }
-  void SetFrame(QImage Frame) {
+  void SetFrame(QVideoFrame Frame) {
     FFrame = std::move(Frame);
+    FImage = QImage();
     update();
   }
 
 protected:
   void paintEvent(QPaintEvent*) override {
+    if (FImage.isNull() && FFrame.isValid()) FImage = FFrame.toImage();
     QPainter P(this);
-    if (FFrame.isNull())
+    if (FImage.isNull())
       P.fillRect(rect(), Qt::black);  // until the first picture
     else
-      P.drawImage(rect(), FFrame);
+      P.drawImage(rect(), FImage);
   }
 
 private:
-  QImage FFrame;
+  QVideoFrame FFrame;
+  QImage FImage;  // FFrame's picture, once painted
 };
 
 bool Loaded(QMediaPlayer::MediaStatus Status) {
@@ -413,14 +419,14 @@ public:
   }
   void FrameArrived(uint64_t Open) {
     if (Open != FCurrent || !FFrames) return;
-    QImage Frame;
+    QVideoFrame Frame;
     {
       std::lock_guard L(FFrames->Lock);
       Frame = std::move(FFrames->Latest);
-      FFrames->Latest = QImage();
+      FFrames->Latest = QVideoFrame();
       FFrames->Queued = false;
     }
-    if (FView && !Frame.isNull()) FView->SetFrame(std::move(Frame));
+    if (FView && Frame.isValid()) FView->SetFrame(std::move(Frame));
   }
   void Ended(uint64_t Open, uint64_t Play, bool Failed) {
     if (Open == FCurrent && Play == FPlays) PlaybackEnded(Failed);
@@ -500,7 +506,7 @@ private:
     FNative = QSize();
     if (FView) {
       FView->hide();
-      FView->SetFrame(QImage());
+      FView->SetFrame(QVideoFrame());
     }
   }
 
@@ -626,11 +632,9 @@ void TLane::FrameArrived(const QVideoFrame& Frame) {
     if (Probing) AnswerOpen(true, {}, Picture);
   }
   if (!FFrames->Wanted.load()) return;
-  QImage Image = Frame.toImage();
-  if (Image.isNull()) return;
   {
     std::lock_guard L(FFrames->Lock);
-    FFrames->Latest = std::move(Image);
+    FFrames->Latest = Frame;
     if (FFrames->Queued) return;
     FFrames->Queued = true;
   }

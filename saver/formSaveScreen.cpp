@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -189,18 +188,10 @@ bool TfrmSaveScreen::AppMessage(QObject* Watched, QEvent* Event) {
 
 bool TfrmSaveScreen::MovieInput(QObject* Watched, QMouseEvent* Event) {
   if (!FAnimation) return false;
-  // The movie's widgets and the window it renders into lie over the animation control but keep
-  // the pointer's input to themselves (a mere move stops at the first widget without mouse
-  // tracking): it counts as the control's, as over the rest of the picture.
-  bool Over = false;
-  if (auto* W = qobject_cast<QWidget*>(Watched)) {
-    Over = W != FAnimation && FAnimation->isAncestorOf(W);
-  } else if (auto* Win = qobject_cast<QWindow*>(Watched); Win && !Watched->inherits("QWidgetWindow")) {
-    const QWindow* Up = Win->parent();
-    while (Up && Up != windowHandle()) Up = Up->parent();
-    Over = Up != nullptr;
-  }
-  if (!Over) return false;
+  // The movie's widgets lie over the animation control: the pointer's input over them counts as
+  // the control's, in its coordinates, as over the rest of the picture.
+  auto* W = qobject_cast<QWidget*>(Watched);
+  if (!W || W == FAnimation || !FAnimation->isAncestorOf(W)) return false;
   const QPoint P = FAnimation->mapFromGlobal(Event->globalPosition().toPoint());
   if (Event->type() == QEvent::MouseMove) {
     if (!FSwallowMouseMove) FormMouseMove(P.x(), P.y());

@@ -42,7 +42,7 @@ private:
   // The application's message hook: close requests are dropped, and mouse moves while the
   // show is being set up.
   bool AppMessage(QObject* Watched, QEvent* Event);
-  // Pointer input over the movie, which its widgets keep from the animation control below.
+  // Pointer input over the movie's widgets, which lie over the animation control.
   bool MovieInput(QObject* Watched, QMouseEvent* Event);
   void RestoreDefaultMode();
   // The display mode and the pointer as the user had them, before anything is shown to the user.
