@@ -108,12 +108,7 @@ TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
 TEST_F(Preview, APictureThatCannotBeDecodedIsReportedAndThePreviewStays) {
   TSaverRecipe Recipe;
   Recipe.Pictures = 1;
-  Recipe.Sequences = {EmptyPage(0x0000FF, 100), [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
-    testsupport::WriteFileBytes(P.MediaManager()->MediaById(M.Pictures[0])->FileName, "no JPEG in here");
-    auto S = std::make_unique<TSlideSequence>();
-    S->MediaID = M.Pictures[0];
-    P.Sequences()->Add(std::move(S));
-  }};
+  Recipe.Sequences = {EmptyPage(0x0000FF, 100), DamagedSlide(8000)};
   MakeSaver(Recipe);
   auto F = CreateForm<TTestPreview>();
   F->show();

@@ -50,6 +50,16 @@ void SetUserProperties(const std::string& Name, bool UseStandardResolution, bool
   Info.SaveUserProperties();
 }
 
+demosaver::TSequenceMaker DamagedSlide(int32_t Ms) {
+  return [Ms](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
+    testsupport::WriteFileBytes(P.MediaManager()->MediaById(M.Pictures.at(0))->FileName, "no JPEG in here");
+    auto S = std::make_unique<TSlideSequence>();
+    S->MediaID = M.Pictures.at(0);
+    S->Duration = Ms;
+    P.Sequences()->Add(std::move(S));
+  };
+}
+
 demosaver::TSequenceMaker EmptyPage(TColor Color, int32_t Ms, const std::string& LinkAddress,
                                     const std::string& LinkTitle) {
   return [=](TScreenSaverProject& P, const demosaver::TDemoMedia&) {

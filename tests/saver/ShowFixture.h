@@ -34,6 +34,9 @@ void SetUserProperties(const std::string& Name, bool UseStandardResolution, bool
 demosaver::TSequenceMaker EmptyPage(TColor Color, int32_t Ms, const std::string& LinkAddress = {},
                                     const std::string& LinkTitle = {});
 
+// A slide of the saver's first picture, lasting Ms, whose file holds no picture a decoder reads.
+demosaver::TSequenceMaker DamagedSlide(int32_t Ms);
+
 // A fake display of Width x Height listing Modes (each WxH at 32 bit, 60 Hz) besides its own.
 std::shared_ptr<plat::TFakeDisplaySettings> UseFakeDisplay(int Width, int Height,
                                                           std::vector<std::pair<int, int>> Modes = {});

@@ -356,13 +356,7 @@ TEST_F(ShowForm, ASequenceFailingAsTheShowStartsEndsItLikeAnyOther) {
 TEST_F(ShowForm, APictureThatCannotBeDecodedEndsTheShowWithTheDecodersMessage) {
   TSaverRecipe Recipe;
   Recipe.Pictures = 1;
-  Recipe.Sequences = {EmptyPage(0x0000FF, 100), [](TScreenSaverProject& P, const demosaver::TDemoMedia& M) {
-    testsupport::WriteFileBytes(P.MediaManager()->MediaById(M.Pictures[0])->FileName, "no JPEG in here");
-    auto S = std::make_unique<TSlideSequence>();
-    S->MediaID = M.Pictures[0];
-    S->Duration = 60000;
-    P.Sequences()->Add(std::move(S));
-  }};
+  Recipe.Sequences = {EmptyPage(0x0000FF, 100), DamagedSlide(60000)};
   MakeSaver(Recipe);
   TfrmSaveScreen& F = Open();
   std::string Message;

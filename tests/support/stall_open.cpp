@@ -34,57 +34,47 @@ void StallFor(const char* Path) {
   }
 }
 
-template <class F>
-F Next(const char* Name) {
-  return reinterpret_cast<F>(::dlsym(RTLD_NEXT, Name));
-}
-
 mode_t ModeArg(int Flags, va_list Args) {
   return (Flags & O_CREAT) || (Flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(Args, int)) : 0;
 }
 
+// Stalls when Path is to stall, then opens it with the next library's Name (Lead: the arguments
+// in front of the path).
+template <class... Lead>
+int StallThenOpen(const char* Name, Lead... L, const char* Path, int Flags, mode_t Mode) {
+  StallFor(Path);
+  const auto Real = reinterpret_cast<int (*)(Lead..., const char*, int, ...)>(::dlsym(RTLD_NEXT, Name));
+  return Real(L..., Path, Flags, Mode);
+}
+
 }  // namespace
+
+#define RIZ_MODE_OF(Flags)          \
+  va_list Args;                     \
+  va_start(Args, Flags);            \
+  const mode_t Mode = ModeArg(Flags, Args); \
+  va_end(Args)
 
 extern "C" {
 
 int open(const char* Path, int Flags, ...) {
-  va_list Args;
-  va_start(Args, Flags);
-  const mode_t Mode = ModeArg(Flags, Args);
-  va_end(Args);
-  StallFor(Path);
-  static const auto Real = Next<int (*)(const char*, int, ...)>("open");
-  return Real(Path, Flags, Mode);
+  RIZ_MODE_OF(Flags);
+  return StallThenOpen<>("open", Path, Flags, Mode);
 }
 
 int open64(const char* Path, int Flags, ...) {
-  va_list Args;
-  va_start(Args, Flags);
-  const mode_t Mode = ModeArg(Flags, Args);
-  va_end(Args);
-  StallFor(Path);
-  static const auto Real = Next<int (*)(const char*, int, ...)>("open64");
-  return Real(Path, Flags, Mode);
+  RIZ_MODE_OF(Flags);
+  return StallThenOpen<>("open64", Path, Flags, Mode);
 }
 
 int openat(int Dir, const char* Path, int Flags, ...) {
-  va_list Args;
-  va_start(Args, Flags);
-  const mode_t Mode = ModeArg(Flags, Args);
-  va_end(Args);
-  StallFor(Path);
-  static const auto Real = Next<int (*)(int, const char*, int, ...)>("openat");
-  return Real(Dir, Path, Flags, Mode);
+  RIZ_MODE_OF(Flags);
+  return StallThenOpen<int>("openat", Dir, Path, Flags, Mode);
 }
 
 int openat64(int Dir, const char* Path, int Flags, ...) {
-  va_list Args;
-  va_start(Args, Flags);
-  const mode_t Mode = ModeArg(Flags, Args);
-  va_end(Args);
-  StallFor(Path);
-  static const auto Real = Next<int (*)(int, const char*, int, ...)>("openat64");
-  return Real(Dir, Path, Flags, Mode);
+  RIZ_MODE_OF(Flags);
+  return StallThenOpen<int>("openat64", Dir, Path, Flags, Mode);
 }
 
 }  // extern "C"
