@@ -700,7 +700,6 @@ TEST(ConfigurationProgram, DialogStoresOnCloseReadsAgainAndASecondStartEndsAtOnc
     QString Win;
     ASSERT_TRUE(WaitFor([&] { return !(Win = DialogWindow()).isEmpty(); }, testsupport::PatientMs)) << "the dialog shows";
     EXPECT_EQ(X.MappedTopLevels(), 1) << "no message: the saver was read";
-    QThread::msleep(300);
     ClickAt(Win, Box);
     QThread::msleep(200);
     EXPECT_FALSE(Stored(Name).has_value()) << "nothing stored while the dialog is open";
