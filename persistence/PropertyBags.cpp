@@ -106,7 +106,7 @@ void TPropertyBag::WriteObject(TReflectivePersistent* Obj, const TPropertyBagErr
   FOnError = OnError;
   TCurrentObjectGuard Guard(FObj, Obj);
   if (!Open(true)) {
-    Error(pbeCannotOpen, "TPropertyBag.WriteObject : bag could not be opened");
+    Error(pbeCannotOpen, "TPropertyBag.WriteObject : bag could not be opened", RIZ_ROUTINE);
     return;
   }
   const int Count = Obj ? Obj->CheckedClassType().Properties().Count() : 0;
@@ -163,12 +163,15 @@ void TPropertyBag::WritePropertyValue(int Index) {
         WriteObjectValue("Value", R);
       } else {
         Error(pbeUnsupportedObjectClass,
-              "TPropertyBag.WritePropertyValue : unsupportet object property class : " + O->ClassName());
+              "TPropertyBag.WritePropertyValue : unsupportet object property class : " + O->ClassName(),
+              RIZ_ROUTINE);
       }
       break;
     }
     case tkDynArray: break;
-    default: Error(pbeUnsupportedType, "TPropertyBag.WritePropertyValue : unsupported datatype"); break;
+    default:
+      Error(pbeUnsupportedType, "TPropertyBag.WritePropertyValue : unsupported datatype", RIZ_ROUTINE);
+      break;
   }
 }
 
@@ -198,14 +201,15 @@ bool TPropertyBag::ReadObject(TReflectivePersistent*& Obj, const TPropertyBagErr
         Created = C->Create();
         FObj = Created.get();
       } else {
-        Error(pbeUnknownClass, "TPropertyBag.ReadObject : unkown class " + Name);
+        Error(pbeUnknownClass, "TPropertyBag.ReadObject : unkown class " + Name, RIZ_ROUTINE);
         Skip = true;
         return;
       }
     }
     if (Name != FObj->ClassName())
       Error(pbeClassNameMismatch,
-            "TPropertyBag.ReadObject : classnames do not match : " + Name + ", " + FObj->ClassName());
+            "TPropertyBag.ReadObject : classnames do not match : " + Name + ", " + FObj->ClassName(),
+            RIZ_ROUTINE);
     Count = ReadInteger("PropertyCount");
   });
   if (IsNil) return true;
@@ -242,12 +246,12 @@ void TPropertyBag::ReadProperty() {
   InsideReadBlock(*this, [&] {
     int Index;
     if (!FObj->FindProperty(Name, Index)) {
-      Error(pbePropertyNotFound, "TPropertyBag.ReadProperty : property not found");
+      Error(pbePropertyNotFound, "TPropertyBag.ReadProperty : property not found", RIZ_ROUTINE);
       return;
     }
     const int32_t Stored = ReadInteger("Type");
     if ((Stored & 0xFF) != FObj->PropertyInfo(Index).Kind) {
-      Error(pbeTypeMismatch, "data type mismatch");
+      Error(pbeTypeMismatch, "data type mismatch", RIZ_ROUTINE);
       return;
     }
     ReadPropertyValue(Index);
@@ -293,7 +297,7 @@ void TPropertyBag::ReadPropertyValue(int Index) {
         } else {
           Error(pbeUnsupportedObjectClass,
                 "TPropertyBag.ReadPropertyValue : unsupportet object property class : " +
-                    Existing->ClassName());
+                    Existing->ClassName(), RIZ_ROUTINE);
         }
         break;
       }
@@ -312,7 +316,9 @@ void TPropertyBag::ReadPropertyValue(int Index) {
       break;
     }
     case tkDynArray: break;
-    default: Error(pbeUnsupportedType, "TPropertyBag.ReadPropertyValue : unsupported datatype"); break;
+    default:
+      Error(pbeUnsupportedType, "TPropertyBag.ReadPropertyValue : unsupported datatype", RIZ_ROUTINE);
+      break;
   }
 }
 
@@ -379,7 +385,7 @@ void TPropertyBag::ReadStream(const std::string& Name, TStream& Dest) {
     for (int32_t I = 0; I < Count; ++I) {
       const int32_t N = ReadInteger("BufferSize" + IntToStr(I));
       if (N < 0 || N > ChunkSize) {
-        Error(pbeStreamSizeMismatch, "TPropertyBag.ReadStream : Error while reading stream");
+        Error(pbeStreamSizeMismatch, "TPropertyBag.ReadStream : Error while reading stream", RIZ_ROUTINE);
         return;  // with a handler: the bytes so far stay in Dest, the rest is skipped
       }
       const int32_t Got = ReadBinaryValue("BufferData" + IntToStr(I), Buf, N);
@@ -388,6 +394,6 @@ void TPropertyBag::ReadStream(const std::string& Name, TStream& Dest) {
       Total += Got;
     }
     if (Total != Size)
-      Error(pbeStreamSizeMismatch, "TPropertyBag.ReadStream : Error while reading stream");
+      Error(pbeStreamSizeMismatch, "TPropertyBag.ReadStream : Error while reading stream", RIZ_ROUTINE);
   });
 }

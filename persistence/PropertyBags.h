@@ -13,21 +13,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <version>
 #include <vector>
 
 #include "persistence/ReflectionObjects.h"
 #include "platform/Classes.h"
 #include "platform/Registry.h"
 
-// The name of the calling routine, as the compiler spells it; a compiler without
-// std::source_location gives the bare function name.
-#if defined(__cpp_lib_source_location)
-#include <source_location>
-#define RIZ_CALLER_FUNCTION std::source_location::current().function_name()
-#else
-#define RIZ_CALLER_FUNCTION __builtin_FUNCTION()
-#endif
+// The name of the routine it is written in, as the compiler spells it, for a bag's error text.
+// Passed at each call: a default argument would need std::source_location, which clang before
+// 15 lacks (its __builtin_FUNCTION() drops the class).
+#define RIZ_ROUTINE __PRETTY_FUNCTION__
 
 enum TBagErrorCode : uint8_t {
   pbeTypeMismatch = 1,
@@ -117,15 +112,14 @@ public:
   const TPropertyBagErrorEvent& OnError() const { return FOnError; }
 
   // Composes "Error in procedure : <routine>, InstanceClass : <class>, Message <Msg>" and hands
-  // it to the handler, or raises EPropertyBagError without one. <routine> is the caller.
-  void Error(TBagErrorCode Code, const std::string& Msg,
-             const char* Where = RIZ_CALLER_FUNCTION);
+  // it to the handler, or raises EPropertyBagError without one. <routine> is the caller's
+  // RIZ_ROUTINE.
+  void Error(TBagErrorCode Code, const std::string& Msg, const char* Where);
 
 protected:
   // The same text, always raised: the bag cannot go on.
-  [[noreturn]] void Fatal(const std::string& Msg,
-                          const char* Where = RIZ_CALLER_FUNCTION);
-  void CheckBlockDepth(size_t Depth, const char* Where = RIZ_CALLER_FUNCTION);
+  [[noreturn]] void Fatal(const std::string& Msg, const char* Where);
+  void CheckBlockDepth(size_t Depth, const char* Where);
 
 private:
   void ReadProperty();
@@ -155,7 +149,8 @@ void TPropertyBag::ReadObjectValue(const std::string& Name, std::unique_ptr<T>& 
     return;
   }
   Error(pbeUnsupportedObjectClass,
-        "TPropertyBag.ReadObjectValue : unsupportet object property class : " + Held->ClassName());
+        "TPropertyBag.ReadObjectValue : unsupportet object property class : " + Held->ClassName(),
+        RIZ_ROUTINE);
 }
 
 // ---------------------------------------------------------------------------------------------

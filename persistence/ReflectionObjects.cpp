@@ -472,7 +472,8 @@ void TReflectiveObjectList::ReadInnerProperties(TPropertyBag& Bag) {
       const std::string Name = Held->ClassName();
       Held.reset();  // with a handler the item's place stays empty
       Bag.Error(pbeUnsupportedObjectClass,
-                "TReflectiveObjectList.ReadInnerProperties : unsupportet object property class : " + Name);
+                "TReflectiveObjectList.ReadInnerProperties : unsupportet object property class : " + Name,
+                RIZ_ROUTINE);
     }
     Add(std::move(Held));
   }

@@ -32,7 +32,7 @@ bool TRegistryPropertyBag::Open(bool ForWriting) {
 }
 
 void TRegistryPropertyBag::PushContext(const std::string& Name) {
-  CheckBlockDepth(FContexts.size());
+  CheckBlockDepth(FContexts.size(), RIZ_ROUTINE);
   const std::string& Parent = FContexts.back().Key;
   TRPBContext C;
   C.Key = EndsWith(Parent, "\\") ? Parent + Name : Parent + "\\" + Name;

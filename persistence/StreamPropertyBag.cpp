@@ -24,7 +24,7 @@ void TStreamPropertyBag::CheckReadable(int64_t Count) {
   // No block reaches beyond the stream, so an item that runs past its block is damage; outside
   // every block the stream's end is the only bound, and running past it is the read error.
   if (Limit <= Size && (Pos > Limit || Count > Limit - Pos))
-    Fatal("TStreamPropertyBag.ReadBytes : item runs past the end of its block");
+    Fatal("TStreamPropertyBag.ReadBytes : item runs past the end of its block", RIZ_ROUTINE);
   if (Pos > Size || Count > Size - Pos) throw EReadError(SReadError);
 }
 
@@ -58,7 +58,8 @@ void TStreamPropertyBag::WriteTag(int32_t Tag) {
 std::string TStreamPropertyBag::ReadString() {
   int32_t Length = 0;
   ReadBytes(&Length, sizeof Length);
-  if (Length < 0) Fatal(Format("TStreamPropertyBag.ReadString : invalid string length %d", Length));
+  if (Length < 0)
+    Fatal(Format("TStreamPropertyBag.ReadString : invalid string length %d", Length), RIZ_ROUTINE);
   // Checked before the allocation: a stored length never costs more memory than the stream has.
   CheckReadable(Length);
   std::string S(static_cast<size_t>(Length), '\0');
@@ -74,7 +75,7 @@ void TStreamPropertyBag::WriteString(const std::string& S) {
 }
 
 void TStreamPropertyBag::PushContext(const TSPBContext& Context) {
-  CheckBlockDepth(FContexts.size());
+  CheckBlockDepth(FContexts.size(), RIZ_ROUTINE);
   FContexts.push_back(Context);
 }
 
@@ -98,7 +99,7 @@ bool TStreamPropertyBag::Open(bool ForWriting) {
 // Blocks
 
 void TStreamPropertyBag::BeginBlockWrite(const std::string& Name) {
-  CheckBlockDepth(FContexts.size());
+  CheckBlockDepth(FContexts.size(), RIZ_ROUTINE);
   WriteTag(sitBlock);
   WriteString(Name);
   TSPBContext C;
@@ -122,10 +123,10 @@ void TStreamPropertyBag::EndBlockWrite() {
 }
 
 void TStreamPropertyBag::BeginNextBlockRead(std::string& Name) {
-  CheckBlockDepth(FContexts.size());
+  CheckBlockDepth(FContexts.size(), RIZ_ROUTINE);
   const int32_t Tag = ReadTag();
   if ((Tag & 0xFF) != sitBlock) {
-    Error(pbeItemTagMismatch, "");
+    Error(pbeItemTagMismatch, "", RIZ_ROUTINE);
     // The handler let it pass: no block was entered. A placeholder keeps Begin and End paired;
     // leaving it keeps the position where reading has got to.
     TSPBContext C;
@@ -145,7 +146,7 @@ void TStreamPropertyBag::BeginNextBlockRead(std::string& Name) {
   // stream: a length it cannot have is refused before anything inside it is read.
   if (C.BlockSize < 8 || End > ReadLimit() || End > StreamSize())
     Fatal(Format("TStreamPropertyBag.BeginNextBlockRead : invalid length %lld of block %s",
-                 static_cast<long long>(C.BlockSize), Name.c_str()));
+                 static_cast<long long>(C.BlockSize), Name.c_str()), RIZ_ROUTINE);
   C.Limit = End;
   PushContext(C);
 }
@@ -154,7 +155,8 @@ void TStreamPropertyBag::BeginBlockRead(const std::string& Name) {
   std::string Read;
   BeginNextBlockRead(Read);
   if (CurrentContext().Entered && Read != Name)
-    Error(pbeBlockNameMismatch, "TStreamPropertyBag.BeginBlockRead : block name mismatch : " + Read);
+    Error(pbeBlockNameMismatch, "TStreamPropertyBag.BeginBlockRead : block name mismatch : " + Read,
+          RIZ_ROUTINE);
 }
 
 void TStreamPropertyBag::EndBlockRead() {
@@ -180,12 +182,13 @@ void TStreamPropertyBag::WriteBinaryValue(const std::string& Name, const void* B
 
 bool TStreamPropertyBag::ReadStringValue(const std::string& Name, std::string& Value) {
   if ((ReadTag() & 0xFF) != sitString) {
-    Error(pbeItemTagMismatch, "");
+    Error(pbeItemTagMismatch, "", RIZ_ROUTINE);
     return false;
   }
   const std::string Read = ReadString();
   if (Read != Name) {
-    Error(pbeValueNameMismatch, "TStreamPropertyBag.ReadStringValue : value name mismatch : " + Read);
+    Error(pbeValueNameMismatch, "TStreamPropertyBag.ReadStringValue : value name mismatch : " + Read,
+          RIZ_ROUTINE);
     return false;
   }
   Value = ReadString();
@@ -194,12 +197,13 @@ bool TStreamPropertyBag::ReadStringValue(const std::string& Name, std::string& V
 
 int32_t TStreamPropertyBag::ReadBinaryValue(const std::string& Name, void* Buffer, int32_t Size) {
   if ((ReadTag() & 0xFF) != sitBinary) {
-    Error(pbeItemTagMismatch, "");
+    Error(pbeItemTagMismatch, "", RIZ_ROUTINE);
     return 0;
   }
   const std::string Read = ReadString();
   if (Read != Name) {
-    Error(pbeValueNameMismatch, "TStreamPropertyBag.ReadBinaryValue : value name mismatch : " + Read);
+    Error(pbeValueNameMismatch, "TStreamPropertyBag.ReadBinaryValue : value name mismatch : " + Read,
+          RIZ_ROUTINE);
     return 0;
   }
   if (Size <= 0) return 0;

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the system, makes the demo screen saver and runs it: full
+# Installs what is needed, builds the programs, makes the demo screen saver and runs it: full
 # screen on your display when there is one (move the mouse, click or press a key to end it);
 # without a display for a few seconds on a virtual X server, with a screenshot saved.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build -G Ninja
-cmake --build build
+# Configured as scripts/test.sh does, so that neither undoes the other's build; only what the
+# demo runs is built: the two programs, the maker of the demo saver and the screenshot tool.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --target Rizuder Vuverero makesaver grabscreen
 
 OUT="$PWD/build/demo"
 mkdir -p "$OUT"

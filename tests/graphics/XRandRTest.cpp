@@ -77,7 +77,8 @@ public:
       return "cannot start " + Program;
     }
     std::string Number;
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    // A loaded machine may take a while to start a server; one that never reports does not start.
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < Deadline) {
       pollfd P{Fds[0], POLLIN, 0};
       if (poll(&P, 1, 200) <= 0) continue;

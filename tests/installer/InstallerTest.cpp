@@ -152,7 +152,7 @@ int RunInstaller(WizardDriver& Driver) {
   QTimer Guard;
   Guard.setSingleShot(true);
   QObject::connect(&Guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-  Guard.start(20000);
+  Guard.start(testsupport::PatientMs);
   const int Code = InstallerEntry();
   EXPECT_FALSE(Driver.RanOut) << "the wizard showed more dialogs than scripted";
   return Code;
@@ -535,7 +535,7 @@ TEST(InstallerProgram, InstallsTheDemoDrivenBySyntheticInput) {
   P.start("xvfb-run", {"-a", "-n", QString::number(5200 + getpid() % 4000), "-s", "-screen 0 1024x768x24 -nolisten tcp -noreset", "bash",
                        QString::fromStdString(testsupport::SourcePath("tests/installer/drive_installer.sh")),
                        QString::fromStdString(Setup), QString::number(LicenceSteps)});
-  ASSERT_TRUE(P.waitForFinished(60000));
+  ASSERT_TRUE(P.waitForFinished(testsupport::WholeRunMs));
   EXPECT_EQ(P.exitCode(), 0) << P.readAll().toStdString();
   EXPECT_TRUE(SameFile(InstalledPath(Info->RizuderName), Saver));
   EXPECT_EQ(ActiveSaver(), InstalledPath(Info->RizuderName));

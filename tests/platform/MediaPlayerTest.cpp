@@ -360,7 +360,7 @@ TEST(MediaPlayerLogic, FakeSystemRecordsItsPlayersAndRestoresTheRealFactory) {
 // The Qt Multimedia player with generated media (real time; no sound card needed)
 
 // What a busy machine with a new media registry never reaches: every wait is for what happens.
-constexpr int KLong = 60000;
+constexpr int KLong = testsupport::PatientMs;
 
 class RealMediaPlayer : public ::testing::Test {
 protected:

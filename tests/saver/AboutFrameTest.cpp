@@ -172,7 +172,7 @@ TEST_F(AboutFrame, TimerRunsTheWaterAndAClickShakesThePool) {
         return !std::equal(Still.begin(), Still.end(), F.Output()->Bits) &&
                Differences(*F.Logo(), *F.Output(), N) > 1000;
       },
-      10000));
+      testsupport::PatientMs));
   F.SetAnimated(false);
   const QImage After = F.pbLogo->grab().toImage();
   EXPECT_NE(Before, After) << "the paint box shows the new picture";

@@ -59,7 +59,7 @@ TEST_F(Preview, PlaysMutedWithoutMoviesStepPerTickInsideTheHost) {
   EXPECT_FALSE(F->StartTimer()->isSingleShot());
   // The steps draw the empty page's colour ($00336699 is the pixel $00996633).
   TDIBRaster* R = F->Animation()->Raster();
-  QTRY_COMPARE(R->Bits[10 * R->Width + 10] & 0xFFFFFFu, 0x996633u);
+  QTRY_COMPARE_WITH_TIMEOUT(R->Bits[10 * R->Width + 10] & 0xFFFFFFu, 0x996633u, testsupport::PatientMs);
   EXPECT_FALSE(F->Running()) << "the preview never runs the play loop";
   F->close();
   EXPECT_FALSE(F->StartTimer()->isActive());
@@ -71,7 +71,7 @@ TEST_F(Preview, EndsWhenTheHostGoesAway) {
   auto F = CreateForm<TTestPreview>();
   F->show();
   TTestPreview::HostThere = false;
-  QTRY_VERIFY_WITH_TIMEOUT(!F->isVisible(), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(!F->isVisible(), testsupport::PatientMs);
   EXPECT_FALSE(F->StartTimer()->isActive());
 }
 
@@ -93,7 +93,7 @@ TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
       }
     } W(Closed);
     F->installEventFilter(&W);
-    QTRY_VERIFY(Closed);
+    QTRY_VERIFY_WITH_TIMEOUT(Closed, testsupport::PatientMs);
     EXPECT_TRUE(testsupport::MessageBoxes().empty());
   }
   MakeEmptyProgram();

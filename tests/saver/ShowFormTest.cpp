@@ -28,8 +28,8 @@ using namespace showtest;
 namespace {
 
 // Runs the play loop with the steps executed inside it one after the other, 30 ms apart. The
-// last step should end the show one way or another; a watchdog ends it after 10 s, and one on a
-// thread of its own dumps the stacks and aborts when the loop does not even get to that.
+// last step should end the show one way or another; a watchdog ends it after a minute, and one
+// on a thread of its own dumps the stacks and aborts when the loop does not even get to that.
 struct TShowScript {
   TfrmSaveScreen& Form;
   std::vector<std::function<void()>> Steps;
@@ -53,8 +53,8 @@ struct TShowScript {
       Form.Terminate();
     });
     Driver.start();
-    Watchdog.start(10000);
-    const testsupport::TWatchdog Blocked(std::chrono::seconds(40), "the show's play loop");
+    Watchdog.start(testsupport::PatientMs);
+    const testsupport::TWatchdog Blocked(std::chrono::seconds(90), "the show's play loop");
     Form.tmrStartTimer();
   }
 };
@@ -64,7 +64,7 @@ void MoveTo(QWidget& W, int X, int Y) { QTest::mouseMove(W.windowHandle(), QPoin
 class ShowForm : public ::testing::Test {
 protected:
   void SetUp() override {
-    Hang.emplace(std::chrono::seconds(120), "the test");
+    Hang.emplace(std::chrono::seconds(240), "the test");
     Display = UseFakeDisplay(1024, 768, {{640, 480}, {800, 600}});
     CursorBefore = plat::CursorCount();
   }
@@ -322,15 +322,27 @@ TEST_F(ShowForm, TheSequenceOnScreenWhenTheShowEndsIsTheResult) {
   Recipe.Sequences = {EmptyPage(0x0000FF, 150), EmptyPage(0x00FF00, 60000, "   ")};
   MakeSaver(Recipe);
   TfrmSaveScreen& F = Open();
-  TScreenSaverSequence* Result = nullptr;
   F.StartTimer()->stop();  // the loop is run by hand below
-  QTimer::singleShot(400, [&] { QTest::keyClick(&F, Qt::Key_Space); });
-  QTimer::singleShot(10000, [&] { F.Terminate(); });
-  Result = F.Run();
-  ASSERT_NE(Result, nullptr);
-  auto* Page = dynamic_cast<TEmptyPageSequence*>(Result);
-  ASSERT_NE(Page, nullptr);
-  EXPECT_EQ(Page->Color, 0x00FF00);
+  // The key comes once the second page is on screen, however long the first one took.
+  const TScreenSaverSequence* OnScreen = nullptr;
+  QTimer Watch;
+  QObject::connect(&Watch, &QTimer::timeout, [&] {
+    auto* Page = dynamic_cast<TEmptyPageSequence*>(F.Animation()->CurrentSequence());
+    if (!Page || Page->Color != 0x00FF00) return;
+    Watch.stop();
+    OnScreen = Page;
+    QTest::keyClick(&F, Qt::Key_Space);
+  });
+  Watch.start(5);
+  bool TimedOut = false;
+  QTimer::singleShot(testsupport::PatientMs, [&] {
+    TimedOut = true;
+    F.Terminate();
+  });
+  TScreenSaverSequence* Result = F.Run();
+  ASSERT_FALSE(TimedOut) << "the second page never came, or the key did not end the show";
+  ASSERT_NE(OnScreen, nullptr);
+  EXPECT_EQ(Result, OnScreen);
 }
 
 TEST_F(ShowForm, ASequenceFailingAsTheShowStartsEndsItLikeAnyOther) {
@@ -393,7 +405,7 @@ TEST_F(ShowForm, UnreadableProjectEndsWithTheLoadersMessageOnly) {
     }
   } Count(Closes);
   F->installEventFilter(&Count);
-  QTRY_VERIFY(Closes > 0);
+  QTRY_VERIFY_WITH_TIMEOUT(Closes > 0, testsupport::PatientMs);
   EXPECT_FALSE(F->isVisible());
   EXPECT_FALSE(plat::ScreenSaverRunning());
   EXPECT_TRUE(Display->Requests.empty()) << "no mode was touched";

@@ -27,6 +27,7 @@
 namespace {
 
 using testsupport::FindProgram;
+using testsupport::PatientMs;
 using testsupport::WaitFor;
 
 // The saver program of this build with the project given.
@@ -134,16 +135,18 @@ public:
     P.setProcessEnvironment(Env);
     P.setProcessChannelMode(ReadErrors ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
     P.start(QString::fromStdString(Program), Args);
-    P.waitForStarted(5000);
+    P.waitForStarted(PatientMs);
   }
   ~TSaverProcess() {
     if (P.state() != QProcess::NotRunning) {
       P.kill();
-      P.waitForFinished(5000);
+      P.waitForFinished(PatientMs);
     }
   }
   static std::string TempDir() { return testsupport::TempDir(); }
-  bool Running() { return P.state() == QProcess::Running; }
+  // Both ask anew: without an event loop the state alone stays as it was when last looked at.
+  bool Running() { return P.state() == QProcess::Running && !P.waitForFinished(0); }
+  bool Ends(int Ms = PatientMs) { return P.state() == QProcess::NotRunning || P.waitForFinished(Ms); }
   QProcess P;
 };
 
@@ -155,7 +158,7 @@ void Key(const std::string& Which, const std::string& Display = {}) {
     X.setProcessEnvironment(Env);
   }
   X.start("xdotool", {"key", QString::fromStdString(Which)});
-  X.waitForFinished(5000);
+  X.waitForFinished(PatientMs);
 }
 
 }  // namespace
@@ -168,13 +171,13 @@ TEST(ShowProgram, FirstSlideFullScreenEndsOnAKeyAndLeavesNothingBehind) {
   TSaverProcess S(Program, {"/s"});
   // Xvfb offers only its own 800x600: the 640x480 show is stretched over 799 x 599 pixels.
   std::string Why;
-  EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599, &Why); }, 15000)) << Why;
+  EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599, &Why); }, PatientMs)) << Why;
   EXPECT_GE(CountFiles(S.TempDir(), "SCR_MEDIA"), 1);
   EXPECT_GE(CountFiles(S.TempDir(), "EMB_FNT_"), 1) << "the demo carries a font";
   ASSERT_TRUE(S.Running());
 
   Key("space");
-  EXPECT_TRUE(S.P.waitForFinished(10000)) << "the key ends the show";
+  EXPECT_TRUE(S.Ends()) << "the key ends the show";
   EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(S.P.exitCode(), 0);
   EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
@@ -192,14 +195,14 @@ TEST(ShowProgram, SecondInstanceEndsAtOnceAndTheFirstGoesOn) {
   ASSERT_TRUE(X.Ok());
   const std::string Program = MakeProgram({Slide()}, sr640x480);
   TSaverProcess First(Program, {"/s"});
-  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, PatientMs));
   TSaverProcess Second(Program, {"/s"});
-  EXPECT_TRUE(Second.P.waitForFinished(10000));
+  EXPECT_TRUE(Second.Ends());
   EXPECT_EQ(Second.P.exitCode(), 0);
   EXPECT_TRUE(First.Running());
   EXPECT_TRUE(ShowsPicture(X, 0, 0, 799, 599));
   Key("space");
-  EXPECT_TRUE(First.P.waitForFinished(5000));
+  EXPECT_TRUE(First.Ends());
   EXPECT_EQ(First.P.exitCode(), 0);
 }
 
@@ -209,11 +212,11 @@ TEST(ShowProgram, UnreadableDataShowsTheMessageAndEndsCleanly) {
   ASSERT_TRUE(X.Ok());
   // The bare program carries no screen saver.
   TSaverProcess S(testsupport::BuildPath("saver/Rizuder"), {"/s"});
-  ASSERT_TRUE(WaitFor([&] { return X.MappedTopLevels() >= 1; }, 15000)) << "the message box";
+  ASSERT_TRUE(WaitFor([&] { return X.MappedTopLevels() >= 1 && X.FocusInMappedTopLevel(); }, PatientMs))
+      << "the message box, taking the keys";
   EXPECT_TRUE(S.Running());
-  QThread::msleep(200);
   Key("Return");
-  EXPECT_TRUE(S.P.waitForFinished(5000));
+  EXPECT_TRUE(S.Ends());
   EXPECT_EQ(S.P.exitCode(), 0);
   EXPECT_EQ(X.MappedTopLevels(), 0);
 }
@@ -227,10 +230,10 @@ TEST(ShowProgram, PreviewPlaysInsideTheHostWindowAndEndsWithIt) {
   TSaverProcess S(Program, {"/p", QString::number(Host)});
   // The preview fills the host (it is one pixel larger, clipped by the host).
   std::string Why;
-  EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 100, 80, 320, 240, &Why); }, 15000)) << Why;
+  EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 100, 80, 320, 240, &Why); }, PatientMs)) << Why;
   EXPECT_EQ(X.MappedTopLevels(), 1) << "only the host: the preview lives inside it";
   X.DestroyWindow(Host);
-  EXPECT_TRUE(S.P.waitForFinished(5000)) << "the preview ends with its host";
+  EXPECT_TRUE(S.Ends()) << "the preview ends with its host";
   EXPECT_EQ(S.P.exitCode(), 0);
   EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
 }
@@ -245,21 +248,21 @@ TEST(ShowProgram, AtAScaleOfTwoTheShowAndThePreviewStretchOverTheirPixels) {
     // The 800 x 600 screen is 400 x 300 of Qt's units; the control's 399 x 299 are 798 x 598
     // pixels, and the form's black shows beyond them.
     TSaverProcess S(Program, {"/s"}, {}, "2");
-    EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 0, 0, 798, 598, 798, 598, &Why); }, 15000)) << Why;
+    EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 0, 0, 798, 598, 798, 598, &Why); }, PatientMs)) << Why;
     const xtools::TShot Shot = X.Grab(0, 0, 800, 600);
     for (int I : {0, 400, 797})
       EXPECT_TRUE(Shot.At(I, 598) == 0 && Shot.At(I, 599) == 0 && Shot.At(798, I * 3 / 4) == 0 &&
                   Shot.At(799, I * 3 / 4) == 0) << I;
     Key("space");
-    EXPECT_TRUE(S.P.waitForFinished(5000));
+    EXPECT_TRUE(S.Ends());
   }
   // The preview covers its 320 x 240 host and one unit (two pixels) beyond, which the host clips.
   const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
   TSaverProcess S(Program, {"/p", QString::number(Host)}, {}, "2");
-  EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 100, 80, 320, 240, 322, 242, &Why); }, 15000))
+  EXPECT_TRUE(WaitFor([&] { return ShowsPictureExactly(X, 100, 80, 320, 240, 322, 242, &Why); }, PatientMs))
       << Why;
   X.DestroyWindow(Host);
-  EXPECT_TRUE(S.P.waitForFinished(5000));
+  EXPECT_TRUE(S.Ends());
 }
 
 TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
@@ -269,7 +272,7 @@ TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
   const std::string Program = MakeProgram({Slide()}, sr640x480);
   for (QString Id : {"0", "77777", "-5", "abc", "99999999999"}) {
     TSaverProcess S(Program, {"/p", Id}, {}, nullptr, true);
-    EXPECT_TRUE(S.P.waitForFinished(10000)) << Id.toStdString();
+    EXPECT_TRUE(S.Ends()) << Id.toStdString();
     // The id as given, not as it converted.
     const QByteArray Errors = S.P.readAllStandardError();
     EXPECT_TRUE(Errors.contains(("no preview window \"" + Id + "\"").toUtf8())) << Errors.toStdString();
@@ -283,7 +286,7 @@ TEST(ShowProgram, PreviewWithoutAUsableHostEndsCleanly) {
                                                 {"a\x1b[2Jb", "\"a?[2Jb\""}};
   for (const auto& [Arg, Quote] : Quoted) {
     TSaverProcess S(Program, {"/p", Arg}, {}, nullptr, true);
-    EXPECT_TRUE(S.P.waitForFinished(10000));
+    EXPECT_TRUE(S.Ends());
     const QByteArray Errors = S.P.readAllStandardError();
     EXPECT_TRUE(Errors.contains(("no preview window " + Quote + "; the preview ends.").toUtf8())) << Errors.toStdString();
     EXPECT_LT(Errors.size(), 1000);
@@ -294,16 +297,19 @@ namespace {
 void Xdotool(QStringList Args) {
   QProcess X;
   X.start("xdotool", Args);
-  X.waitForFinished(5000);
+  X.waitForFinished(PatientMs);
 }
 
-// Moves of 11 pixels from (X, Y) to the right, each its own event, until the show ends: the
-// window system merges moves that queue up while the show is busy, and the first move the show
-// sees is only recorded.
-void MoveInSteps(TSaverProcess& S, int X, int Y) {
-  for (int Step = 0; Step < 6 && S.Running(); ++Step) {
-    Xdotool({"mousemove", QString::number(X + 11 * Step), QString::number(Y)});
-    QThread::msleep(100);
+// Moves the pointer to and fro between A and B until the show ends (or a minute has passed):
+// the first move the show sees is only recorded, and the window system merges moves that queue
+// up while the show is busy, so it may see any number of them as one.
+void MoveToAndFroUntilEnded(TSaverProcess& S, QPoint A, QPoint B) {
+  QElapsedTimer T;
+  T.start();
+  for (bool ToA = true; S.Running() && T.elapsed() < PatientMs; ToA = !ToA) {
+    const QPoint To = ToA ? A : B;
+    Xdotool({"mousemove", QString::number(To.x()), QString::number(To.y())});
+    S.Ends(100);
   }
 }
 
@@ -346,18 +352,18 @@ TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
   for (const std::string How : {"key", "click", "move", "SIGTERM"}) {
     Xdotool({"mousemove", "300", "300"});
     TSaverProcess S(Plain, {"/s"});
-    ASSERT_TRUE(WaitFor(Playing, 15000)) << How << ": " << Screen();
+    ASSERT_TRUE(WaitFor(Playing, PatientMs)) << How << ": " << Screen();
     QThread::msleep(100);
     if (How == "key") {
       Key("space");
     } else if (How == "click") {
       Xdotool({"click", "1"});
     } else if (How == "move") {
-      MoveInSteps(S, 303, 303);
+      MoveToAndFroUntilEnded(S, {303, 303}, {314, 303});
     } else {
       ::kill(static_cast<pid_t>(S.P.processId()), SIGTERM);
     }
-    EXPECT_TRUE(S.P.waitForFinished(5000)) << How;
+    EXPECT_TRUE(S.Ends()) << How;
     EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit) << How;
     EXPECT_EQ(S.P.exitCode(), 0) << How;
     EXPECT_EQ(Screen(), Own) << How;
@@ -377,17 +383,19 @@ TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
     Xdotool({"mousemove", "400", "300"});  // where the question comes
     TSaverProcess S(Program, {"/s"});
     if (R.Plays) {
-      ASSERT_TRUE(WaitFor(Playing, 15000)) << Screen();
+      ASSERT_TRUE(WaitFor(Playing, PatientMs)) << Screen();
       Key("space");
     }
     std::vector<xtools::TRect> Up;
-    ASSERT_TRUE(WaitFor([&] { return (Up = X.MappedTopLevelRects()).size() == 1 && Screen() == Own; }, 15000))
-        << R.Name << " at the desktop's size: " << Screen();
+    ASSERT_TRUE(WaitFor(
+        [&] { return (Up = X.MappedTopLevelRects()).size() == 1 && Screen() == Own && X.FocusInMappedTopLevel(); },
+        PatientMs))
+        << R.Name << " at the desktop's size, taking the keys: " << Screen();
     EXPECT_NEAR(Up[0].X + Up[0].Width / 2, 400, 1) << R.Name << " " << Up[0];
     EXPECT_NEAR(Up[0].Y + Up[0].Height / 2, 300, 1) << R.Name << " " << Up[0];
 
     TSaverProcess Second(Program, {"/s"});
-    EXPECT_TRUE(Second.P.waitForFinished(10000)) << R.Name;
+    EXPECT_TRUE(Second.P.waitForFinished(PatientMs)) << R.Name;
     EXPECT_EQ(Second.P.exitCode(), 0) << R.Name;
     // The second start ends once the first has handled its request.
     EXPECT_TRUE(S.Running()) << R.Name;
@@ -395,8 +403,9 @@ TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
     EXPECT_EQ(X.MappedTopLevelRects(), Up) << R.Name << ": nothing new on the screen";
     EXPECT_FALSE(X.CursorHidden()) << R.Name;
 
+    ASSERT_TRUE(WaitFor([&] { return X.FocusInMappedTopLevel(); }, PatientMs)) << R.Name;
     Key(R.Answer);
-    EXPECT_TRUE(S.P.waitForFinished(10000)) << R.Name << " answers";
+    EXPECT_TRUE(S.Ends()) << R.Name << " answers";
     EXPECT_EQ(S.P.exitCode(), 0) << R.Name;
     EXPECT_EQ(Screen(), Own) << R.Name;
     EXPECT_EQ(X.MappedTopLevels(), 0) << R.Name;
@@ -412,15 +421,15 @@ TEST(ShowProgram, PointerMovesOfTenPixelsGoOnLargerOnesEnd) {
   const std::string Program = MakeProgram({Slide()}, sr640x480);
   Xdotool({"mousemove", "400", "300"});
   TSaverProcess S(Program, {"/s"});
-  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, PatientMs));
   QThread::msleep(100);
   // Each move its own event: the window system merges moves that queue up.
   Xdotool({"mousemove", "405", "303"});  // the first move is only recorded
   QThread::msleep(100);
   Xdotool({"mousemove", "415", "313"});  // 10 on each axis
-  EXPECT_FALSE(S.P.waitForFinished(500)) << "a move of 10 pixels keeps the show";
-  Xdotool({"mousemove", "440", "313"});
-  EXPECT_TRUE(S.P.waitForFinished(5000)) << "a larger move ends it";
+  EXPECT_FALSE(S.Ends(500)) << "a move of 10 pixels keeps the show";
+  MoveToAndFroUntilEnded(S, {440, 313}, {451, 313});
+  EXPECT_TRUE(S.Ends()) << "a larger move ends it";
   EXPECT_EQ(S.P.exitCode(), 0);
 }
 
@@ -432,12 +441,12 @@ TEST(ShowProgram, InTheCentredModeASmallMoveOntoThePictureEnds) {
   showtest::SetUserProperties("Programmtest", true, false);
   Xdotool({"mousemove", "76", "300"});
   TSaverProcess S(Program, {"/s"});
-  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 80, 60, 640, 480); }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 80, 60, 640, 480); }, PatientMs));
   QThread::msleep(100);
-  Xdotool({"mousemove", "77", "301"});  // on the form's black border: recorded only
-  QThread::msleep(100);                  // its own event, not merged with the next
-  Xdotool({"mousemove", "84", "301"});  // the control's (4, 241): far from the form's (77, 301)
-  EXPECT_TRUE(S.P.waitForFinished(5000)) << "the control's own coordinates, also with the pointer grabbed";
+  // The form's (77, 301) on its black border and the control's (4, 241) are far apart, though
+  // only 7 pixels lie between them on the screen.
+  MoveToAndFroUntilEnded(S, {77, 301}, {84, 301});
+  EXPECT_TRUE(S.Ends()) << "the control's own coordinates, also with the pointer grabbed";
   EXPECT_EQ(S.P.exitCode(), 0);
 }
 
@@ -447,13 +456,15 @@ TEST(ShowProgram, WebLinkPromptAfterTheShowEscapeDeclines) {
   ASSERT_TRUE(X.Ok());
   const std::string Program = MakeProgram({LinkedSlide()}, sr640x480);
   TSaverProcess S(Program, {"/s"});
-  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, PatientMs));
   Key("space");
   // The show's window goes and the prompt comes.
-  EXPECT_TRUE(WaitFor([&] { return !ShowsPicture(X, 0, 0, 799, 599) && X.MappedTopLevels() == 1; }, 5000));
+  EXPECT_TRUE(WaitFor(
+      [&] { return !ShowsPicture(X, 0, 0, 799, 599) && X.MappedTopLevels() == 1 && X.FocusInMappedTopLevel(); },
+      PatientMs));
   EXPECT_TRUE(S.Running()) << "the prompt waits for the user";
   Key("Escape");
-  EXPECT_TRUE(S.P.waitForFinished(5000));
+  EXPECT_TRUE(S.Ends());
   EXPECT_EQ(S.P.exitCode(), 0);
   EXPECT_EQ(X.MappedTopLevels(), 0);
 }
@@ -479,16 +490,16 @@ TEST(ShowProgram, AMoveAClickOrAKeyOverAPlayingMovieEndsTheShow) {
       const std::string Case = How + (Size == mdsNormal ? " over a normal-size movie" : " over a full-screen movie");
       Xdotool({"mousemove", At(MX), At(MY)});
       TSaverProcess S(Program, {"/s"});
-      ASSERT_TRUE(WaitFor([&] { return Colourful(X.Grab(MX, MY, 1, 1).At(0, 0)); }, 15000)) << Case;
+      ASSERT_TRUE(WaitFor([&] { return Colourful(X.Grab(MX, MY, 1, 1).At(0, 0)); }, PatientMs)) << Case;
       QThread::msleep(100);
       if (How == "move") {
-        MoveInSteps(S, MX + 3, MY + 3);
+        MoveToAndFroUntilEnded(S, {MX + 3, MY + 3}, {MX + 14, MY + 3});
       } else if (How == "click") {
         Xdotool({"click", "1"});
       } else {
         Key("space");
       }
-      EXPECT_TRUE(S.P.waitForFinished(5000)) << Case;
+      EXPECT_TRUE(S.Ends()) << Case;
       EXPECT_EQ(S.P.exitCode(), 0) << Case;
     }
   }
@@ -505,11 +516,11 @@ TEST(ShowProgram, PreviewWhoseAnimationFailsStillEndsWithItsHost) {
     const std::string Program = MakeProgram(Sequences, sr640x480);
     const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
     TSaverProcess S(Program, {"/p", QString::number(Host)});
-    EXPECT_TRUE(WaitFor([&] { return X.MappedTopLevels() == 2; }, 15000)) << Later << ": the host and the message";
+    EXPECT_TRUE(WaitFor([&] { return X.MappedTopLevels() == 2; }, PatientMs)) << Later << ": the host and the message";
     QThread::msleep(600);  // past a look at the host
     EXPECT_TRUE(S.Running()) << Later;
     X.DestroyWindow(Host);
-    EXPECT_TRUE(S.P.waitForFinished(5000)) << Later << ": the preview ends with its host";
+    EXPECT_TRUE(S.Ends()) << Later << ": the preview ends with its host";
     EXPECT_EQ(S.P.exitCode(), 0) << Later;
     EXPECT_EQ(X.MappedTopLevels(), 0) << Later;
     EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0) << Later;
@@ -570,10 +581,10 @@ TEST(ShowProgram, MediaThatNeverAnswerHoldNeitherTheShowNorItsEnd) {
     const std::string Program =
         MakeProgram({Slide(500), demosaver::MovieSequence(0, 0, mdsNormal), Slide()}, sr640x480, 10, true);
     TSaverProcess S(Program, {"/s"}, {}, nullptr, false, Stall);
-    EXPECT_TRUE(WaitFor([&] { return QFile::exists(QString::fromStdString(Stalled)); }, 60000))
+    EXPECT_TRUE(WaitFor([&] { return QFile::exists(QString::fromStdString(Stalled)); }, PatientMs))
         << "the movie's open never began";
     Key("space");
-    EXPECT_TRUE(S.P.waitForFinished(60000));
+    EXPECT_TRUE(S.Ends());
     EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(S.P.exitCode(), 0);
     EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);
@@ -586,17 +597,17 @@ TEST(ShowProgram, MediaThatNeverAnswerHoldNeitherTheShowNorItsEnd) {
     const std::string Program = MakeProgram({Slide()}, sr640x480, 10, true);
     const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
     TSaverProcess Preview(Program, {"/p", QString::number(Host)}, {}, nullptr, false, NewRegistry);
-    EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 100, 80, 320, 240); }, 60000)) << "the preview";
+    EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 100, 80, 320, 240); }, PatientMs)) << "the preview";
     X.DestroyWindow(Host);
-    EXPECT_TRUE(Preview.P.waitForFinished(60000));
+    EXPECT_TRUE(Preview.Ends());
     EXPECT_EQ(Preview.P.exitCode(), 0);
     EXPECT_EQ(Server.Connections(), 0) << "the preview asked the sound server";
 
     TSaverProcess S(Program, {"/s"}, {}, nullptr, false, NewRegistry);
-    EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, 60000)) << "the show's picture";
-    EXPECT_TRUE(WaitFor([&] { return Server.Connections() > 0; }, 60000)) << "the show never asked for sound";
+    EXPECT_TRUE(WaitFor([&] { return ShowsPicture(X, 0, 0, 799, 599); }, PatientMs)) << "the show's picture";
+    EXPECT_TRUE(WaitFor([&] { return Server.Connections() > 0; }, PatientMs)) << "the show never asked for sound";
     Key("space");
-    EXPECT_TRUE(S.P.waitForFinished(60000));
+    EXPECT_TRUE(S.Ends());
     EXPECT_EQ(S.P.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(S.P.exitCode(), 0);
     EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0);

@@ -32,7 +32,7 @@ bool Answer(const std::unique_ptr<TScreenSaverSequence>& S, const std::function<
     Act(*W);
   });
   Poll.start();
-  QTimer::singleShot(10000, [] {
+  QTimer::singleShot(testsupport::PatientMs, [] {
     if (QWidget* M = QApplication::activeModalWidget()) M->close();
   });
   return ShowWebLink(*S);

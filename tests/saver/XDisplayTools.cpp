@@ -85,6 +85,25 @@ bool TDisplay::CursorHidden() {
   return Hidden;
 }
 
+bool TDisplay::FocusInMappedTopLevel() {
+  Display* Dp = D(FDisplay);
+  Window Focus = None;
+  int Revert = 0;
+  XGetInputFocus(Dp, &Focus, &Revert);
+  if (Focus == None || Focus == PointerRoot) return false;
+  for (;;) {
+    Window Root, Parent, *Children = nullptr;
+    unsigned N = 0;
+    if (!XQueryTree(Dp, Focus, &Root, &Parent, &Children, &N)) return false;
+    if (Children) XFree(Children);
+    if (Parent == None) return false;  // the root itself
+    if (Parent == Root) break;
+    Focus = Parent;
+  }
+  XWindowAttributes A;
+  return XGetWindowAttributes(Dp, Focus, &A) && A.map_state == IsViewable;
+}
+
 namespace {
 // The first connected output that shows a picture, with its CRTC.
 bool FirstOutput(Display* Dp, XRRScreenResources* Res, RROutput& Output, RRCrtc& Crtc) {

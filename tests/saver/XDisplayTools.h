@@ -46,6 +46,9 @@ public:
   std::vector<TRect> MappedTopLevelRects();
   // Whether the pointer shows no cursor (every pixel of its image transparent).
   bool CursorHidden();
+  // Whether the keyboard's focus lies in a mapped top-level window: a key then goes there,
+  // wherever the pointer is.
+  bool FocusInMappedTopLevel();
   // Gives the screen's output a 60 Hz mode named "WxH_60" of each size, as a user's desktop
   // offers several, and shows the one of Current; false when the server refused.
   bool AddModes(const std::vector<std::pair<int, int>>& Sizes, std::pair<int, int> Current);

@@ -10,6 +10,10 @@
 
 namespace testsupport {
 
+// How long a test waits for something that should happen: far beyond what a loaded machine
+// needs, so that only a fault runs into it. Waiting costs nothing when it happens at once.
+constexpr int PatientMs = 60000;
+
 // The current test's own folder (with config/, data/ and tmp/ inside).
 const std::string& TestDir();
 // The current test's temporary directory (TMPDIR), without trailing '/'.

@@ -33,7 +33,7 @@ void EndGroup(QProcess& P) {
   kill(-Group, SIGTERM);
   if (!P.waitForFinished(3000)) {
     kill(-Group, SIGKILL);
-    P.waitForFinished(3000);
+    P.waitForFinished(PatientMs);
   }
 }
 }  // namespace
@@ -75,7 +75,7 @@ TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs) {
   P.start(QString::fromStdString(XvfbRun),
           {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp -noreset",
            QString::fromStdString("/proc/" + std::to_string(getpid()) + "/exe"), Filter});
-  if (!P.waitForStarted(10000)) {
+  if (!P.waitForStarted(PatientMs)) {
     ADD_FAILURE() << "xvfb-run did not start: " << P.errorString().toStdString();
     return TWhere::Done;
   }
@@ -106,7 +106,7 @@ void RunThisTestAtScale(const char* Ratio) {
   P.setProcessEnvironment(Env);
   P.setProcessChannelMode(QProcess::MergedChannels);
   P.start("/proc/self/exe", {ThisTestFilter()});
-  ASSERT_TRUE(P.waitForFinished(60000)) << "at " << Ratio;
+  ASSERT_TRUE(P.waitForFinished(PatientMs)) << "at " << Ratio;
   const QByteArray Out = P.readAll();
   EXPECT_TRUE(P.exitCode() == 0 && Out.contains("[  PASSED  ] 1 test."))
       << "at " << Ratio << " (exit code " << P.exitCode() << "):\n" << Quoted(Out);

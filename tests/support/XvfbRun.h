@@ -9,10 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestEnv.h"
+
 #include <functional>
 #include <string>
 
 namespace testsupport {
+
+// How long a whole test in a process of its own may take before it counts as hung (below
+// CTest's limit, so that the hang is reported with the run's output).
+constexpr int WholeRunMs = 240000;
 
 // The full path of an installed program, or "" when it is not installed.
 std::string FindProgram(const char* Name);
@@ -24,7 +30,7 @@ enum class TWhere { Inside, Done, Skip };
 // reports its outcome: a failure there (or a run that outlasts TimeoutMs, which is then ended
 // with everything it started) fails this test (Done); a skip there skips it (Skip), as does
 // a missing xvfb-run or xdotool. Inside: the caller does the work.
-TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = 90000);
+TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = WholeRunMs);
 
 // Qt fixes the screen's scale when the application starts: runs this very test again on the
 // offscreen platform with QT_SCALE_FACTOR=Ratio; a failure there fails this test. Inside that
