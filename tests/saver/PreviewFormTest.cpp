@@ -59,7 +59,8 @@ TEST_F(Preview, PlaysMutedWithoutMoviesStepPerTickInsideTheHost) {
   EXPECT_FALSE(F->StartTimer()->isSingleShot());
   // The steps draw the empty page's colour ($00336699 is the pixel $00996633).
   TDIBRaster* R = F->Animation()->Raster();
-  QTRY_COMPARE_WITH_TIMEOUT(R->Bits[10 * R->Width + 10] & 0xFFFFFFu, 0x996633u, testsupport::PatientMs);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (R->Bits[10 * R->Width + 10] & 0xFFFFFFu) == 0x996633u; },
+                              testsupport::PatientMs));
   EXPECT_FALSE(F->Running()) << "the preview never runs the play loop";
   F->close();
   EXPECT_FALSE(F->StartTimer()->isActive());
@@ -71,7 +72,7 @@ TEST_F(Preview, EndsWhenTheHostGoesAway) {
   auto F = CreateForm<TTestPreview>();
   F->show();
   TTestPreview::HostThere = false;
-  QTRY_VERIFY_WITH_TIMEOUT(!F->isVisible(), testsupport::PatientMs);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !F->isVisible(); }, testsupport::PatientMs));
   EXPECT_FALSE(F->StartTimer()->isActive());
 }
 
@@ -83,7 +84,6 @@ TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
     auto F = CreateForm<TTestPreview>();
     EXPECT_TRUE(F->isHidden());
     bool Closed = false;
-    QObject::connect(F.get(), &QObject::destroyed, [&] {});
     struct Watch : QObject {
       bool& Flag;
       explicit Watch(bool& B) : Flag(B) {}
@@ -93,7 +93,7 @@ TEST_F(Preview, NoHostOrUnreadableProjectEndsWithoutShowing) {
       }
     } W(Closed);
     F->installEventFilter(&W);
-    QTRY_VERIFY_WITH_TIMEOUT(Closed, testsupport::PatientMs);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Closed; }, testsupport::PatientMs)) << Id;
     EXPECT_TRUE(testsupport::MessageBoxes().empty());
   }
   MakeEmptyProgram();
@@ -112,7 +112,7 @@ TEST_F(Preview, APictureThatCannotBeDecodedIsReportedAndThePreviewStays) {
   MakeSaver(Recipe);
   auto F = CreateForm<TTestPreview>();
   F->show();
-  ASSERT_TRUE(QTest::qWaitFor([] { return !testsupport::MessageBoxes().empty(); }, 30000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return !testsupport::MessageBoxes().empty(); }, testsupport::PatientMs));
   EXPECT_NE(testsupport::MessageBoxes()[0].Text.find("TPicture.LoadFromFile"), std::string::npos)
       << testsupport::MessageBoxes()[0].Text;
   EXPECT_TRUE(F->isVisible());

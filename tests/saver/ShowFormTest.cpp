@@ -405,7 +405,7 @@ TEST_F(ShowForm, UnreadableProjectEndsWithTheLoadersMessageOnly) {
     }
   } Count(Closes);
   F->installEventFilter(&Count);
-  QTRY_VERIFY_WITH_TIMEOUT(Closes > 0, testsupport::PatientMs);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Closes > 0; }, testsupport::PatientMs));
   EXPECT_FALSE(F->isVisible());
   EXPECT_FALSE(plat::ScreenSaverRunning());
   EXPECT_TRUE(Display->Requests.empty()) << "no mode was touched";
