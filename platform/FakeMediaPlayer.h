@@ -87,6 +87,6 @@ private:
   std::vector<TFakeMediaPlayer*> FPlayers;
 };
 
-// Lets queued notifications and open reports reach their handlers, including those the handlers post in turn
-// (bounded, so that a handler that always posts again cannot hang a test).
+// Lets queued notifications and open reports reach their handlers, including those the handlers
+// post in turn (bounded, so that a handler that always posts again cannot hang a test).
 void DeliverMediaNotifications();

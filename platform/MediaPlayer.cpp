@@ -15,7 +15,6 @@
 #include <QVideoSink>
 #include <QWidget>
 
-#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -244,9 +243,8 @@ QObject* GuiReceiver() {
   return Receiver;
 }
 
-// The players the lanes' answers may still reach, by serial; GUI thread only.
-std::map<uint64_t, TQtMediaPlayer*> GQtPlayers;
-uint64_t GNextQtSerial = 1;
+// The player Serial, if it still exists; only a Qt player has lanes that answer it.
+TQtMediaPlayer* QtPlayer(uint64_t Serial);
 // Every lane whose thread object was not deleted yet; GUI thread only.
 std::vector<TLane*> GLanes;
 
@@ -255,8 +253,7 @@ void Answer(uint64_t Serial, std::function<void(TQtMediaPlayer&)> Apply) {
   QMetaObject::invokeMethod(
       GuiReceiver(),
       [Serial, Apply = std::move(Apply)] {
-        const auto It = GQtPlayers.find(Serial);
-        if (It != GQtPlayers.end()) Apply(*It->second);
+        if (TQtMediaPlayer* P = QtPlayer(Serial)) Apply(*P);
       },
       Qt::QueuedConnection);
 }
@@ -267,7 +264,6 @@ void Answer(uint64_t Serial, std::function<void(TQtMediaPlayer&)> Apply) {
 // and fails the stream when that takes long, so the picture is made on the GUI thread, from memory
 // the frame already holds.
 struct TFrameSlot {
-  std::atomic<bool> Wanted{false};  // a display shows the pictures
   std::mutex Lock;
   QVideoFrame Latest;
   bool Queued = false;
@@ -363,7 +359,7 @@ private:
   std::unique_ptr<QObject> Connections;
   std::unique_ptr<QMediaPlayer> Player;
   std::unique_ptr<QAudioOutput> Audio;
-  // The pipeline always renders into this sink; the pictures go to the GUI thread as images.
+  // The pipeline always renders into this sink; its frames go to the GUI thread.
   std::unique_ptr<QVideoSink> Sink;
   uint64_t Play = 0;          // the last play carried out
   uint64_t PlayAfterOpen = 0;  // a play asked for while the medium opened
@@ -387,13 +383,11 @@ void ReapLanes() {
 
 class TQtMediaPlayer final : public TMediaPlayer {
 public:
-  TQtMediaPlayer() : FSerial(GNextQtSerial++) {
-    GQtPlayers[FSerial] = this;
+  TQtMediaPlayer() {
     FDeadline.setSingleShot(true);
     QObject::connect(&FDeadline, &QTimer::timeout, [this] { TimedOut(); });
   }
   ~TQtMediaPlayer() override {
-    GQtPlayers.erase(FSerial);
     LetGo();
     delete FView.data();
   }
@@ -451,8 +445,7 @@ protected:
       GStartClock.start();
     }
     FFrames = std::make_shared<TFrameSlot>();
-    FFrames->Wanted = FView != nullptr;
-    FLane = new TLane(FSerial, FCurrent, FFrames);
+    FLane = new TLane(Serial(), FCurrent, FFrames);
     GLanes.push_back(FLane);
     FLane->start();
     FLane->Post([Lane = FLane, File = QString::fromStdString(FileName())] { Lane->OpenMedium(File); });
@@ -474,7 +467,6 @@ protected:
       FView = new TMovieView(D);
       FView->hide();
     }
-    if (FFrames) FFrames->Wanted = FView != nullptr;
   }
   void NativeSize(int& Width, int& Height) const override {
     Width = FNative.width() > 0 ? FNative.width() : 0;
@@ -510,7 +502,6 @@ private:
     }
   }
 
-  const uint64_t FSerial;
   QTimer FDeadline;  // the open in progress counts as failed when it runs out
   QPointer<TMovieView> FView;  // owned by the display
   QSize FNative;
@@ -522,13 +513,18 @@ private:
   bool FStarted = false;    // the lane of the open in progress has the framework at hand
 };
 
+TQtMediaPlayer* QtPlayer(uint64_t Serial) {
+  const auto It = GLive.find(Serial);
+  return It != GLive.end() ? static_cast<TQtMediaPlayer*>(It->second) : nullptr;
+}
+
 // ---- The lane's side ----
 
 void TLane::Drop() {
+  // Detaching the sink makes the pipeline hand it a last frame: disconnect first, and take the
+  // player apart before the outputs it renders into.
+  Connections.reset();
   if (Player) {
-    // Detaching the sink makes the pipeline hand it a last frame: disconnect first, and take the
-    // player apart before the outputs it renders into.
-    Connections.reset();
     Player->stop();
     Player->setVideoOutput(nullptr);
     Player->setAudioOutput(nullptr);
@@ -536,7 +532,6 @@ void TLane::Drop() {
   }
   Sink.reset();
   Audio.reset();
-  Connections.reset();
   Opening = Probing = Playing = false;
 }
 
@@ -549,8 +544,7 @@ void TLane::OpenMedium(const QString& File) {
       GuiReceiver(),
       [Serial = FPlayer, Open = FOpen] {
         GStart = TStart::Up;
-        const auto It = GQtPlayers.find(Serial);
-        if (It != GQtPlayers.end()) It->second->Started(Open);
+        if (TQtMediaPlayer* P = QtPlayer(Serial)) P->Started(Open);
       },
       Qt::QueuedConnection);
   Opening = true;
@@ -631,7 +625,6 @@ void TLane::FrameArrived(const QVideoFrame& Frame) {
     Picture = Frame.size();
     if (Probing) AnswerOpen(true, {}, Picture);
   }
-  if (!FFrames->Wanted.load()) return;
   {
     std::lock_guard L(FFrames->Lock);
     FFrames->Latest = Frame;

@@ -127,6 +127,8 @@ protected:
   bool IsOpen() const { return FOpen; }
   bool IsOpening() const { return FOpening; }
   bool IsPlaying() const { return FPlaying; }
+  // Identifies the player to what is queued for it; unique among all players ever made.
+  uint64_t Serial() const { return FSerial; }
 
 private:
   friend class TMediaNotifier;
