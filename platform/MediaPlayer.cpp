@@ -1,11 +1,16 @@
 #include "platform/MediaPlayer.h"
 
+#include <QAudioBuffer>
+#include <QAudioDecoder>
+#include <QAudioDevice>
 #include <QAudioOutput>
+#include <QAudioSink>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QImage>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPainter>
 #include <QThread>
@@ -221,7 +226,7 @@ void TMediaPlayer::SetDisplayRect(const TMediaRect& Value) {
 namespace {
 
 int GStartLimitMs = 60000;
-int GOpenLimitMs = 30000;
+int GOpenLimitMs = 5000;
 // How long the end of the program gives lanes to take their media apart.
 constexpr int KEndGraceMs = 500;
 // Lanes not ended, the stuck ones among them, beyond which no new medium is handed over: a
@@ -310,11 +315,11 @@ bool Loaded(QMediaPlayer::MediaStatus Status) {
   }
 }
 
-// One medium's thread and pipeline. Everything but Post and Retire runs on the lane.
-class TLane final : public QThread {
+// One medium's thread. Everything but Post and Retire runs on the lane. The medium's kind lives in
+// a descendant: a movie's pipeline, or a sound decoded once and played on an audio output.
+class TLane : public QThread {
 public:
-  TLane(uint64_t Player, uint64_t Open, std::shared_ptr<TFrameSlot> Frames)
-      : FPlayer(Player), FOpen(Open), FFrames(std::move(Frames)), FContext(new QObject) {
+  TLane(uint64_t Player, uint64_t Open) : FPlayer(Player), FOpen(Open), FContext(new QObject) {
     setObjectName(QStringLiteral("media"));
     FContext->moveToThread(this);
   }
@@ -331,8 +336,16 @@ public:
     });
   }
 
-  void OpenMedium(const QString& File);
-  void PlayMedium(uint64_t Play);
+  virtual void OpenMedium(const QString& File) = 0;
+  void PlayMedium(uint64_t P) {
+    if (!FAlive) return;
+    if (Opening) {
+      PlayAfterOpen = P;
+      return;
+    }
+    Play = P;
+    StartPlay();
+  }
 
 protected:
   void run() override {
@@ -340,34 +353,92 @@ protected:
     Drop();
     delete FContext;
   }
+  // Lets the medium go; runs on the lane, more than once.
+  virtual void Drop() = 0;
+  virtual void StartPlay() = 0;
 
-private:
-  void Drop();
-  void StatusChanged();
-  void ErrorOccurred(const QString& Text);
-  void FrameArrived(const QVideoFrame& Frame);
+  // The framework is at hand: the GUI thread counts the medium's own time from here.
+  void Announce();
   void AnswerOpen(bool Ok, const QString& Why, QSize Size);
   void EndPlay(bool Failed);
-  void StartPlay();
 
   const uint64_t FPlayer;  // the GUI thread's player, by serial
   const uint64_t FOpen;    // the open the lane serves
-  const std::shared_ptr<TFrameSlot> FFrames;
-  QObject* FContext;  // lives on the lane and runs the posted work there
+  QObject* FContext;       // lives on the lane and runs the posted work there
+  bool FAlive = false;     // a medium is at hand: opened, not dropped
+  uint64_t Play = 0;           // the last play carried out
+  uint64_t PlayAfterOpen = 0;  // a play asked for while the medium opened
+  bool Opening = false;        // the open is not answered yet
+  bool Playing = false;
+};
 
+// A movie (or any medium not known as sound): the framework's player, rendering into a sink whose
+// frames go to the GUI thread.
+class TMovieLane final : public TLane {
+public:
+  TMovieLane(uint64_t Player, uint64_t Open, std::shared_ptr<TFrameSlot> Frames)
+      : TLane(Player, Open), FFrames(std::move(Frames)) {}
+  void OpenMedium(const QString& File) override;
+
+protected:
+  void Drop() override;
+  void StartPlay() override;
+
+private:
+  void StatusChanged();
+  void ErrorOccurred(const QString& Text);
+  void FrameArrived(const QVideoFrame& Frame);
+
+  const std::shared_ptr<TFrameSlot> FFrames;
   // The pipeline, made on the lane. Connections is the context of every connection to it.
   std::unique_ptr<QObject> Connections;
   std::unique_ptr<QMediaPlayer> Player;
   std::unique_ptr<QAudioOutput> Audio;
-  // The pipeline always renders into this sink; its frames go to the GUI thread.
   std::unique_ptr<QVideoSink> Sink;
-  uint64_t Play = 0;          // the last play carried out
-  uint64_t PlayAfterOpen = 0;  // a play asked for while the medium opened
-  bool Opening = false;        // the open is not answered yet
-  bool Probing = false;        // paused for the first picture
-  bool Playing = false;
-  QSize Picture;  // the size of the first picture seen while opening
-  QString Error;  // the first error while opening
+  bool Probing = false;  // paused for the first picture
+  QSize Picture;         // the size of the first picture seen while opening
+  QString Error;         // the first error while opening
+};
+
+// A sound or music: decoded once into memory and written to an audio output of its own, which
+// stays open between plays. The framework's player, restarted at its end on a sound server,
+// stalls after a few rounds; an output that is simply written again does not. Without an
+// output (no sound server) the medium plays silently by the clock, so it still lasts its time.
+class TSoundLane final : public TLane {
+public:
+  using TLane::TLane;
+  void OpenMedium(const QString& File) override;
+
+protected:
+  void Drop() override;
+  void StartPlay() override;
+
+private:
+  void Take();
+  void DecodeFailed(const QString& Why);
+  void DecodeFinished();
+  void Feed();
+  void MakeOutput();
+  void LoseOutput();
+  qint64 Writable() const;
+  qint64 Unplayed() const;
+  qint64 Decoded() const { return Base + Pcm.size(); }
+
+  std::unique_ptr<QAudioDecoder> Decoder;
+  std::unique_ptr<QTimer> Feeder;  // runs while playing
+  QAudioDevice Device;             // the sound server's output; none without a server
+  std::unique_ptr<QAudioSink> Output;
+  QIODevice* Stream = nullptr;  // writes into Output
+  QAudioFormat Format;          // of every byte in Pcm
+  QByteArray Pcm;               // the medium decoded, from byte Base on
+  qint64 Base = 0;
+  qint64 Pos = 0;               // the next byte to play, from the medium's start
+  bool AllDecoded = false;
+  bool Streaming = false;       // too long to keep: Pcm holds only what plays next
+  QElapsedTimer Clock;          // without an output: the time played since ClockFrom
+  qint64 ClockFrom = 0;
+  QElapsedTimer Progress;       // since the output last took data
+  qint64 LastFree = -1;
 };
 
 // Deletes the thread objects of lanes that have ended; the others stay listed.
@@ -377,6 +448,17 @@ void ReapLanes() {
     delete L;
     return true;
   });
+}
+
+// What the device chooses by the file: the extensions of sound and music play on the sound lane.
+bool IsSoundFile(const std::string& FileName) {
+  static const QStringList Sounds = {"wav", "wave", "mid", "midi", "rmi", "kar", "mp3", "mp2",
+                                     "mpa", "ogg", "oga", "opus", "flac", "aif", "aiff", "aifc",
+                                     "au", "snd", "wma", "m4a", "aac"};
+  const QString Name = QString::fromStdString(FileName);
+  const qsizetype Dot = Name.lastIndexOf('.');
+  if (Dot < 0 || Name.indexOf('/', Dot) >= 0) return false;
+  return Sounds.contains(Name.mid(Dot + 1).toLower());
 }
 
 // ---- The GUI thread's side ----
@@ -444,12 +526,21 @@ protected:
       GStart = TStart::Starting;
       GStartClock.start();
     }
-    FFrames = std::make_shared<TFrameSlot>();
-    FLane = new TLane(Serial(), FCurrent, FFrames);
+    if (IsSoundFile(FileName())) {
+      FLane = new TSoundLane(Serial(), FCurrent);
+    } else {
+      FFrames = std::make_shared<TFrameSlot>();
+      FLane = new TMovieLane(Serial(), FCurrent, FFrames);
+    }
     GLanes.push_back(FLane);
     FLane->start();
     FLane->Post([Lane = FLane, File = QString::fromStdString(FileName())] { Lane->OpenMedium(File); });
-    FDeadline.start(GStartLimitMs);
+    // The framework's start is counted once, from the first medium: a later open gets what is
+    // left of it, or its own time when the framework is up.
+    if (GStart == TStart::Up)
+      FDeadline.start(GOpenLimitMs);
+    else
+      FDeadline.start(std::max<qint64>(1, GStartLimitMs - GStartClock.elapsed()));
   }
   void DoClose() override {
     FDeadline.stop();
@@ -481,9 +572,9 @@ protected:
 private:
   void TimedOut() {
     if (!IsOpening()) return;
-    const bool Start = !FStarted;
-    if (Start && GStart == TStart::Starting && GStartClock.elapsed() >= GStartLimitMs)
-      GStart = TStart::Failed;
+    // Without an answer from the lane, the framework's start ran out unless it came up since.
+    const bool Start = !FStarted && GStart != TStart::Up;
+    if (Start && GStart == TStart::Starting) GStart = TStart::Failed;
     LetGo();
     FCurrent = 0;
     OpenSettled(false, Start ? SMCINotStarted : SMCIOpenTimeout);
@@ -506,7 +597,7 @@ private:
   QPointer<TMovieView> FView;  // owned by the display
   QSize FNative;
   TLane* FLane = nullptr;  // the lane of the medium in use; listed in GLanes
-  std::shared_ptr<TFrameSlot> FFrames;
+  std::shared_ptr<TFrameSlot> FFrames;  // a movie's pictures
   uint64_t FOpenCount = 0;  // opens handed over
   uint64_t FCurrent = 0;    // the open in progress or in use; 0 while closed
   uint64_t FPlays = 0;      // plays asked for
@@ -518,9 +609,35 @@ TQtMediaPlayer* QtPlayer(uint64_t Serial) {
   return It != GLive.end() ? static_cast<TQtMediaPlayer*>(It->second) : nullptr;
 }
 
-// ---- The lane's side ----
+// ---- The lanes' side ----
 
-void TLane::Drop() {
+void TLane::Announce() {
+  FAlive = Opening = true;
+  QMetaObject::invokeMethod(
+      GuiReceiver(),
+      [Serial = FPlayer, Open = FOpen] {
+        GStart = TStart::Up;
+        if (TQtMediaPlayer* P = QtPlayer(Serial)) P->Started(Open);
+      },
+      Qt::QueuedConnection);
+}
+
+void TLane::AnswerOpen(bool Ok, const QString& Why, QSize Size) {
+  Opening = false;
+  Answer(FPlayer, [Open = FOpen, Ok, Why, Size](TQtMediaPlayer& Q) { Q.Opened(Open, Ok, Why, Size); });
+  if (Ok && PlayAfterOpen != 0) {
+    Play = PlayAfterOpen;
+    PlayAfterOpen = 0;
+    StartPlay();
+  }
+}
+
+void TLane::EndPlay(bool Failed) {
+  Playing = false;
+  Answer(FPlayer, [Open = FOpen, Play = Play, Failed](TQtMediaPlayer& Q) { Q.Ended(Open, Play, Failed); });
+}
+
+void TMovieLane::Drop() {
   // Detaching the sink makes the pipeline hand it a last frame: disconnect first, and take the
   // player apart before the outputs it renders into.
   Connections.reset();
@@ -532,22 +649,15 @@ void TLane::Drop() {
   }
   Sink.reset();
   Audio.reset();
-  Opening = Probing = Playing = false;
+  FAlive = Opening = Probing = Playing = false;
 }
 
-void TLane::OpenMedium(const QString& File) {
+void TMovieLane::OpenMedium(const QString& File) {
   // The first lane starts the framework; others wait for it here, off the GUI thread.
   Player = std::make_unique<QMediaPlayer>();
   Audio = std::make_unique<QAudioOutput>();
   Sink = std::make_unique<QVideoSink>();
-  QMetaObject::invokeMethod(
-      GuiReceiver(),
-      [Serial = FPlayer, Open = FOpen] {
-        GStart = TStart::Up;
-        if (TQtMediaPlayer* P = QtPlayer(Serial)) P->Started(Open);
-      },
-      Qt::QueuedConnection);
-  Opening = true;
+  Announce();
   Connections = std::make_unique<QObject>();
   Player->setAudioOutput(Audio.get());
   Player->setVideoOutput(Sink.get());
@@ -564,30 +674,19 @@ void TLane::OpenMedium(const QString& File) {
   StatusChanged();  // a missing file may have failed inside setSource
 }
 
-void TLane::AnswerOpen(bool Ok, const QString& Why, QSize Size) {
-  Opening = Probing = false;
-  Answer(FPlayer, [Open = FOpen, Ok, Why, Size](TQtMediaPlayer& Q) { Q.Opened(Open, Ok, Why, Size); });
-  if (Ok && PlayAfterOpen != 0) {
-    Play = PlayAfterOpen;
-    PlayAfterOpen = 0;
-    StartPlay();
-  }
-}
-
-void TLane::EndPlay(bool Failed) {
-  Playing = false;
-  Answer(FPlayer, [Open = FOpen, Play = Play, Failed](TQtMediaPlayer& Q) { Q.Ended(Open, Play, Failed); });
-}
-
-void TLane::StatusChanged() {
+void TMovieLane::StatusChanged() {
   if (!Player) return;
   const QMediaPlayer::MediaStatus Status = Player->mediaStatus();
   if (Opening) {
     if (!Error.isEmpty() || Status == QMediaPlayer::InvalidMedia) {
+      Probing = false;
       AnswerOpen(false, Error.isEmpty() ? Player->errorString() : Error, {});
     } else if (Probing) {
       // A movie whose decoder is missing can run to its end without any picture.
-      if (Status == QMediaPlayer::EndOfMedia) AnswerOpen(false, QStringLiteral("no picture"), {});
+      if (Status == QMediaPlayer::EndOfMedia) {
+        Probing = false;
+        AnswerOpen(false, QStringLiteral("no picture"), {});
+      }
     } else if (Loaded(Status)) {
       if (!Player->hasVideo()) {
         AnswerOpen(true, {}, {});
@@ -610,7 +709,7 @@ void TLane::StatusChanged() {
     EndPlay(true);
 }
 
-void TLane::ErrorOccurred(const QString& Text) {
+void TMovieLane::ErrorOccurred(const QString& Text) {
   if (Opening) {
     if (Error.isEmpty()) Error = Text;
     StatusChanged();
@@ -619,11 +718,14 @@ void TLane::ErrorOccurred(const QString& Text) {
   }
 }
 
-void TLane::FrameArrived(const QVideoFrame& Frame) {
+void TMovieLane::FrameArrived(const QVideoFrame& Frame) {
   if (!Frame.isValid()) return;
   if (Opening && !Picture.isValid() && Frame.size().isValid()) {
     Picture = Frame.size();
-    if (Probing) AnswerOpen(true, {}, Picture);
+    if (Probing) {
+      Probing = false;
+      AnswerOpen(true, {}, Picture);
+    }
   }
   {
     std::lock_guard L(FFrames->Lock);
@@ -634,22 +736,177 @@ void TLane::FrameArrived(const QVideoFrame& Frame) {
   Answer(FPlayer, [Open = FOpen](TQtMediaPlayer& Q) { Q.FrameArrived(Open); });
 }
 
-void TLane::PlayMedium(uint64_t P) {
-  if (!Player) return;
-  if (Opening) {
-    PlayAfterOpen = P;
-    return;
-  }
-  Play = P;
-  StartPlay();
-}
-
-void TLane::StartPlay() {
+void TMovieLane::StartPlay() {
   // Not playing while the commands run: what they report belongs to the run before.
   Playing = false;
   if (Player->mediaStatus() == QMediaPlayer::EndOfMedia) Player->setPosition(0);
   Player->play();
   Playing = true;
+}
+
+// How the sound lane paces itself.
+constexpr int KFeedMs = 20;  // how often a playing sound is written
+// The output's buffer: what a lane may be late by on a busy machine without a gap.
+constexpr qint64 KOutputBufferUs = 250000;
+// The end is reported this much before the output runs dry, so that a replay from the
+// notification continues the sound without a gap.
+constexpr qint64 KEndAheadUs = 120000;
+// An output that takes nothing this long while it has sound to play has stopped playing; the rest
+// of the medium plays by the clock, so that the channel ends as the sound would.
+constexpr int KOutputStuckMs = 3000;
+// A streamed medium is decoded this far ahead of what plays.
+constexpr qint64 KStreamAheadUs = 2000000;
+qint64 GSoundCacheBytes = 64 << 20;  // a longer sound is decoded anew for every play
+
+void TSoundLane::Drop() {
+  Feeder.reset();
+  if (Output) Output->stop();
+  Stream = nullptr;
+  Output.reset();
+  Decoder.reset();
+  Pcm = QByteArray();
+  FAlive = Opening = Playing = false;
+}
+
+void TSoundLane::OpenMedium(const QString& File) {
+  // The first lane starts the framework and meets the sound server; others wait for it here.
+  Decoder = std::make_unique<QAudioDecoder>();
+  Device = QMediaDevices::defaultAudioOutput();
+  Announce();
+  QObject::connect(Decoder.get(), &QAudioDecoder::bufferReady, Decoder.get(), [this] { Take(); });
+  QObject::connect(Decoder.get(), &QAudioDecoder::finished, Decoder.get(), [this] { DecodeFinished(); });
+  QObject::connect(Decoder.get(), qOverload<QAudioDecoder::Error>(&QAudioDecoder::error), Decoder.get(),
+                   [this](QAudioDecoder::Error) { DecodeFailed(Decoder->errorString()); });
+  Feeder = std::make_unique<QTimer>();
+  Feeder->setInterval(KFeedMs);
+  QObject::connect(Feeder.get(), &QTimer::timeout, Feeder.get(), [this] { Feed(); });
+  Decoder->setSource(QUrl::fromLocalFile(File));
+  Decoder->start();
+}
+
+// Takes what the decoder has ready: all of it while the medium is kept whole, only what plays
+// next when it streams; the decoder waits for what is not taken.
+void TSoundLane::Take() {
+  while (Decoder && Decoder->bufferAvailable()) {
+    if (Streaming && Decoded() - Pos >= Format.bytesForDuration(KStreamAheadUs)) break;
+    const QAudioBuffer B = Decoder->read();
+    if (!B.isValid()) break;
+    if (!Format.isValid()) Format = B.format();
+    if (B.format() != Format) continue;  // a stream that changes its format midway keeps the first
+    Pcm.append(B.constData<char>(), B.byteCount());
+    if (!Streaming && Decoded() > GSoundCacheBytes) Streaming = true;
+  }
+  if (Opening && !Pcm.isEmpty()) AnswerOpen(true, {}, {});
+}
+
+void TSoundLane::DecodeFailed(const QString& Why) {
+  if (Opening) {
+    AnswerOpen(false, Why.isEmpty() ? QStringLiteral("cannot decode") : Why, {});
+    return;
+  }
+  // Damaged further on: what was decoded plays.
+  AllDecoded = true;
+}
+
+void TSoundLane::DecodeFinished() {
+  Take();
+  AllDecoded = true;
+  if (Opening) AnswerOpen(false, QStringLiteral("no sound in the file"), {});
+}
+
+void TSoundLane::StartPlay() {
+  if (Pos >= Decoded() && AllDecoded) {
+    // At its end: from the beginning again, decoded anew when only its end was kept.
+    if (Base > 0) {
+      Pcm.clear();
+      Base = 0;
+      AllDecoded = false;
+      Decoder->stop();
+      Decoder->start();
+    }
+    Pos = 0;
+  }
+  if (!Output) MakeOutput();
+  if (!Output) {
+    Clock.start();
+    ClockFrom = Pos;
+  }
+  Progress.start();
+  LastFree = -1;
+  Playing = true;
+  Feeder->start();
+  Feed();
+}
+
+void TSoundLane::MakeOutput() {
+  if (Device.isNull() || !Device.isFormatSupported(Format)) return;
+  Output = std::make_unique<QAudioSink>(Device, Format);
+  Output->setBufferSize(Format.bytesForDuration(KOutputBufferUs));
+  Stream = Output->start();
+  if (!Stream || Output->error() != QAudio::NoError) {
+    Output.reset();
+    Stream = nullptr;
+    return;
+  }
+  QObject::connect(Output.get(), &QAudioSink::stateChanged, Output.get(), [this](QAudio::State S) {
+    // The sound server went away: the rest plays by the clock.
+    if (S == QAudio::StoppedState && Output && Output->error() != QAudio::NoError)
+      QMetaObject::invokeMethod(FContext, [this] { LoseOutput(); }, Qt::QueuedConnection);
+  });
+}
+
+void TSoundLane::LoseOutput() {
+  if (!Output) return;
+  Output->disconnect();
+  Output->stop();
+  Output.reset();
+  Stream = nullptr;
+  Clock.start();
+  ClockFrom = Pos;
+}
+
+qint64 TSoundLane::Writable() const {
+  if (Output) return Output->bytesFree();
+  const qint64 Due = Format.bytesForDuration(Clock.elapsed() * 1000);
+  return std::max<qint64>(0, ClockFrom + Due - Pos);
+}
+
+qint64 TSoundLane::Unplayed() const {
+  return Output ? std::max<qint64>(0, Output->bufferSize() - Output->bytesFree()) : 0;
+}
+
+void TSoundLane::Feed() {
+  Take();
+  if (!Playing) {
+    Feeder->stop();
+    return;
+  }
+  const int Frame = std::max(1, Format.bytesPerFrame());
+  while (Pos < Decoded()) {
+    qint64 N = std::min(Writable(), Decoded() - Pos);
+    N -= N % Frame;
+    if (N <= 0) break;
+    const qint64 Written = Stream ? Stream->write(Pcm.constData() + (Pos - Base), N) : N;
+    if (Written <= 0) break;
+    Pos += Written;
+  }
+  if (Streaming && Pos - Base >= std::min<qint64>(GSoundCacheBytes, 1 << 20)) {
+    Pcm.remove(0, Pos - Base);
+    Base = Pos;
+  }
+  if (Output) {
+    const qint64 Free = Output->bytesFree();
+    if (Free != LastFree) {
+      LastFree = Free;
+      Progress.start();
+    } else if (Unplayed() > 0 && Progress.elapsed() > KOutputStuckMs) {
+      LoseOutput();
+    }
+  }
+  if (AllDecoded && Pos >= Decoded() && Unplayed() <= Format.bytesForDuration(KEndAheadUs)) {
+    Feeder->stop();
+    EndPlay(false);
+  }
 }
 
 plat::MediaPlayerFactory& Factory() {
@@ -673,6 +930,8 @@ void SetMediaOpenLimits(int StartMs, int OpenMs) {
   GStartLimitMs = StartMs;
   GOpenLimitMs = OpenMs;
 }
+
+void SetSoundCacheLimit(int64_t Bytes) { GSoundCacheBytes = Bytes; }
 
 int MediaThreadsRunning() {
   ReapLanes();

@@ -12,7 +12,10 @@
 // processes events, never from inside a call.
 //
 // The Qt player gives every opened medium a thread of its own, so a medium stuck in the media
-// framework holds nothing but itself, and it is left behind, never waited for.
+// framework holds nothing but itself, and it is left behind, never waited for. As the device is
+// chosen by the file, a sound or music file (by its extension) is decoded once and played on an
+// audio output of its own, where playing it again from its end restarts it without a gap; any
+// other file plays in the framework's player, with its picture in Display.
 
 #include <functional>
 #include <memory>
@@ -157,10 +160,14 @@ using MediaPlayerFactory = std::function<std::unique_ptr<TMediaPlayer>()>;
 void SetMediaPlayerFactory(MediaPlayerFactory Factory);  // empty function: the Qt player
 
 // How long a medium may take to open, counted on the GUI thread's clock but never waited for
-// there: StartMs until its thread has the media framework at hand (the framework's start, a
-// new user's plugin registry, the sound server), then OpenMs for the medium itself. A medium
-// that takes longer counts as failed. Tests shorten them.
+// there: StartMs for the media framework's start (a new user's plugin registry, the sound
+// server), counted once from the first medium handed over, then OpenMs for each medium itself
+// once its thread has the framework at hand. A medium that takes longer counts as failed.
+// Tests shorten them.
 void SetMediaOpenLimits(int StartMs, int OpenMs);
+// How much decoded sound one medium keeps in memory to play it again; a longer one is decoded
+// anew for every play. Tests lower it.
+void SetSoundCacheLimit(int64_t Bytes);
 
 // The end of the program: gives the media threads still taking their media apart a moment, and
 // returns when none is left. Otherwise the process ends here at once with ExitCode, after the

@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation libgl1-mesa-dri
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   timgm6mb-soundfont
+  pulseaudio pulseaudio-utils  # a private sound server for the tests that check what is heard
   qt6-translations-l10n
   clang libclang-rt-14-dev
   gdb  # the stacks of a hung test: tests/support/Watchdog.cpp, scripts/stress.sh

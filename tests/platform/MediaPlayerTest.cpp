@@ -1,5 +1,6 @@
 #include "platform/FakeMediaPlayer.h"
 #include "platform/MediaPlayer.h"
+#include "tests/support/SoundServer.h"
 #include "tests/support/TestEnv.h"
 #include "tools/MediaFixtures.h"
 
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <fcntl.h>
@@ -579,7 +581,7 @@ TEST_F(RealMediaPlayer, AStuckMediumHoldsOnlyItselfAndFailsAtItsLimit) {
   LateLog.Attach(*Late);
   Late->SetFileName(Stuck("late.avi"));
   const bool Opened = OpenAndWait(*Late);
-  plat::SetMediaOpenLimits(60000, 30000);
+  plat::SetMediaOpenLimits(60000, 5000);
   EXPECT_FALSE(Opened);
   EXPECT_EQ(Late->Error(), SMCIOpenTimeout);
   DeliverMediaNotifications();
@@ -702,3 +704,166 @@ TEST_F(RealMediaPlayer, MovieShowsOnScreenInsideItsRectangle) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// What is heard on a sound server: looping sound and music play on without a gap, each loop
+// started again from the end's notification as the show does.
+
+namespace {
+
+struct TLoopCase {
+  const char* Name;
+  std::vector<std::string> Kinds;  // one looping player each: "tone440", "tone660" or "midi"
+  std::vector<double> Heard;       // what the recording must hold throughout (0: any sound)
+  bool Movie = false;              // a movie plays beside them
+  bool Streamed = false;           // too long to keep: decoded anew for every play
+};
+
+void PrintTo(const TLoopCase& Case, std::ostream* Os) { *Os << Case.Name; }
+
+const TLoopCase LoopCases[] = {
+    {"TwoChannelsBesideAMovie", {"tone440", "tone660"}, {440, 660}, true},
+    {"Midi", {"midi"}, {0}},
+    {"DecodedAnewForEveryPlay", {"tone660"}, {660}, false, true},
+};
+
+constexpr int KLoopPlayMs = 20000;  // how long the loops play once they sound
+constexpr int KLongestGapMs = 300;
+
+// The side that plays, in a process of its own that meets the server from its start.
+void PlayLoops(const TLoopCase& Case) {
+  if (Case.Streamed) plat::SetSoundCacheLimit(4096);
+  std::vector<std::unique_ptr<TMediaPlayer>> Players;
+  std::vector<int> Ends(Case.Kinds.size());
+  std::vector<TMPNotifyValues> Others;
+  for (size_t I = 0; I < Case.Kinds.size(); ++I) {
+    const std::string& Kind = Case.Kinds[I];
+    const std::string Path = testsupport::TempDir() + "/" + Kind + (Kind == "midi" ? ".mid" : ".wav");
+    ASSERT_TRUE(mediafixtures::WriteFile(Path, Kind == "midi"     ? mediafixtures::MidiTune(400, 4)
+                                               : Kind == "tone440" ? mediafixtures::SineWav(500, 440)
+                                                                   : mediafixtures::SineWav(2000, 660)));
+    auto P = plat::CreateMediaPlayer();
+    P->OnNotify = [&Ends, &Others, I](TMediaPlayer* Sender) {
+      if (Sender->NotifyValue() != nvSuccessful) {
+        Others.push_back(Sender->NotifyValue());
+        return;
+      }
+      ++Ends[I];
+      Sender->SetNotify(true);
+      Sender->Play();
+    };
+    P->SetFileName(Path);
+    P->Open();
+    P->SetNotify(true);
+    P->Play();
+    Players.push_back(std::move(P));
+  }
+  if (Case.Movie) {
+    auto M = plat::CreateMediaPlayer();
+    M->SetFileName(testsupport::TempDir() + "/movie.avi");
+    ASSERT_TRUE(mediafixtures::WriteFile(M->FileName(), mediafixtures::MjpegAvi(64, 48, 100, 20)));
+    M->Open();
+    M->Play();
+    Players.push_back(std::move(M));
+  }
+  // Counted from the first end: by then every loop sounds.
+  ASSERT_TRUE(WaitFor([&] { return *std::min_element(Ends.begin(), Ends.end()) > 0; }, KLong));
+  WaitFor([] { return false; }, KLoopPlayMs);
+  for (size_t I = 0; I < Ends.size(); ++I) {
+    EXPECT_EQ(Players[I]->Mode(), mpPlaying) << Case.Kinds[I];
+    EXPECT_GE(Ends[I], KLoopPlayMs / 2000 - 1) << Case.Kinds[I];  // none is longer than 2 s
+  }
+  EXPECT_TRUE(Others.empty());
+  for (auto& P : Players) P->Close();
+}
+
+}  // namespace
+
+// Runs the test Name again in a process of its own with Add in its environment, so that it meets
+// the media framework and the sound server from the start; WhileRunning is called meanwhile.
+::testing::AssertionResult RunAlone(const char* Name, const QProcessEnvironment& Add, int Ms,
+                                    const std::function<void()>& WhileRunning = {}) {
+  QProcess Child;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(Add);
+  Child.setProcessEnvironment(Env);
+  Child.setProcessChannelMode(QProcess::MergedChannels);
+  Child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + Name});
+  const bool Ended = WaitFor(
+      [&] {
+        if (WhileRunning) WhileRunning();
+        Child.waitForFinished(20);
+        return Child.state() == QProcess::NotRunning;
+      },
+      Ms);
+  if (!Ended) Child.kill();
+  const QString Out = QString::fromLocal8Bit(Child.readAll());
+  if (Ended && Child.exitCode() == 0 && Out.contains("[  PASSED  ] 1 test")) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (Ended ? "" : "it did not end\n") << Out.toStdString();
+}
+
+class RealSoundServer : public ::testing::TestWithParam<TLoopCase> {};
+
+TEST_P(RealSoundServer, LoopsPlayOnWithoutAGap) {
+  const std::string Self =
+      std::string("*RealSoundServer.LoopsPlayOnWithoutAGap/") + GetParam().Name;
+  if (const char* Server = std::getenv("RIZUDER_TEST_PULSE")) {
+    setenv("PULSE_SERVER", Server, 1);
+    PlayLoops(GetParam());
+    return;
+  }
+  testsupport::SoundServer Server;
+  std::string Why;
+  ASSERT_TRUE(Server.Start(testsupport::TestDir() + "/run", Why)) << Why;
+  QProcessEnvironment Env;
+  Env.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Server.Address()));
+  const int FromMs = Server.RecordedMs();
+  // The recording is read while the loops play, so the recorder never waits on its pipe.
+  ASSERT_TRUE(RunAlone(Self.c_str(), Env, KLong + KLoopPlayMs, [&] { Server.Recorded(); }));
+  const int ToMs = Server.RecordedMs();
+  for (const double Hz : GetParam().Heard) {
+    const testsupport::Hearing H = testsupport::Listen(testsupport::Heard(Server.Recorded(), Hz), FromMs, ToMs);
+    ASSERT_GE(H.FirstMs, 0) << Hz << " Hz never heard";
+    EXPECT_LE(H.LongestGapMs, KLongestGapMs) << Hz << " Hz";
+    EXPECT_GE(H.LastMs - H.FirstMs, KLoopPlayMs) << Hz << " Hz fell silent";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, RealSoundServer, ::testing::ValuesIn(LoopCases),
+                         [](const ::testing::TestParamInfo<TLoopCase>& I) { return I.param.Name; });
+
+// The framework's start is counted once, from the first medium handed over: a medium handed over
+// while a sound server that never answers holds the start fails when that first limit runs out,
+// not a whole limit after its own open.
+TEST(MediaFramework, ItsStartIsCountedOnceFromTheFirstMedium) {
+  if (const char* Server = std::getenv("RIZUDER_TEST_PULSE")) {
+    setenv("PULSE_SERVER", Server, 1);
+    constexpr int Limit = 3000;
+    plat::SetMediaOpenLimits(Limit, 5000);
+    auto First = plat::CreateMediaPlayer();
+    First->SetFileName(testsupport::TempDir() + "/tone.wav");
+    ASSERT_TRUE(mediafixtures::WriteFile(First->FileName(), mediafixtures::SineWav(300)));
+    First->Open();
+    // Timers run in the order they are due: this one, due after the first limit but before a
+    // limit counted from the second open, sees how both opens ended.
+    std::unique_ptr<TMediaPlayer> Second;
+    std::string Seen;
+    QTimer::singleShot(Limit * 4 / 3, [&] { Seen = First->Error() + " / " + Second->Error(); });
+    WaitFor([] { return false; }, Limit * 2 / 3);
+    Second = plat::CreateMediaPlayer();
+    Second->SetFileName(testsupport::TempDir() + "/movie.avi");
+    ASSERT_TRUE(mediafixtures::WriteFile(Second->FileName(), mediafixtures::MjpegAvi(64, 48, 10, 20)));
+    Second->Open();
+    ASSERT_TRUE(WaitFor([&] { return !Seen.empty(); }, KLong));
+    EXPECT_EQ(Seen, std::string(SMCINotStarted) + " / " + SMCINotStarted);
+    return;
+  }
+  const std::string Socket = testsupport::TestDir() + "/hung";
+  testsupport::HungSoundServer Server(Socket);
+  ASSERT_TRUE(Server.Ok());
+  QProcessEnvironment Env;
+  Env.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Server.Address()));
+  EXPECT_TRUE(RunAlone("MediaFramework.ItsStartIsCountedOnceFromTheFirstMedium", Env, KLong,
+                       [&] { Server.Connections(); }));
+  EXPECT_GT(Server.Connections(), 0) << "the sound server was never asked";
+}

@@ -51,6 +51,7 @@ class IsolatingListener : public ::testing::EmptyTestEventListener {
     unsetenv("RIZUDER_REGISTRY_DIR");
     unsetenv("RIZUDER_PLATFORM");
     unsetenv("RIZUDER_STANDIN_DIR");
+    unsetenv("PULSE_SERVER");  // a sound server only where a test starts its own
     GBoxes.clear();
     GAnswers.clear();
     plat::SetMessageBoxSink(RecordBox);
