@@ -81,26 +81,54 @@ int UnitsCovering(int Pixels, double Ratio) {
   return static_cast<int>(std::ceil(Pixels / Ratio - 1e-6));
 }
 
+namespace {
+// The primary screen's pixels in its current display mode; false when they cannot be read.
+// The display settings know a new mode at once; Qt's screen object learns it only from a later
+// notification.
+bool CurrentModePixels(QSize& Pixels) {
+  plat::TDevMode M;
+  if (!plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, M) || M.dmPelsWidth == 0 || M.dmPelsHeight == 0)
+    return false;
+  Pixels = QSize(static_cast<int>(M.dmPelsWidth), static_cast<int>(M.dmPelsHeight));
+  return true;
+}
+
+double ScreenRatio() {
+  const QScreen* S = QGuiApplication::primaryScreen();
+  return S ? S->devicePixelRatio() : 1.0;
+}
+
+// The offset in units whose pixels, as Qt rounds them, come nearest to Pixels.
+int UnitsNearest(double Pixels, double Ratio) {
+  if (!(Ratio > 0)) Ratio = 1.0;
+  const int Low = static_cast<int>(std::floor(Pixels / Ratio));
+  const auto Miss = [&](int Units) { return std::abs(std::round(Units * Ratio) - Pixels); };
+  return Miss(Low + 1) < Miss(Low) ? Low + 1 : Low;
+}
+}  // namespace
+
 QRect ScreenRect() {
   const QScreen* S = QGuiApplication::primaryScreen();
   const QPoint Origin = S ? S->geometry().topLeft() : QPoint();
-  // The display settings know a new mode at once; the screen object learns it only from a later
-  // notification. They count pixels, the GUI counts its units.
-  plat::TDevMode M;
-  if (plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, M) && M.dmPelsWidth > 0 &&
-      M.dmPelsHeight > 0) {
-    const double Ratio = S ? S->devicePixelRatio() : 1.0;
-    return QRect(Origin, QSize(UnitsCovering(static_cast<int>(M.dmPelsWidth), Ratio),
-                               UnitsCovering(static_cast<int>(M.dmPelsHeight), Ratio)));
+  // The display settings count pixels, the GUI counts its units.
+  if (QSize Pixels; CurrentModePixels(Pixels)) {
+    const double Ratio = ScreenRatio();
+    return QRect(Origin, QSize(UnitsCovering(Pixels.width(), Ratio), UnitsCovering(Pixels.height(), Ratio)));
   }
   if (S) return S->geometry();
   return QRect(0, 0, 640, 480);
 }
 
 void CentreOnScreen(QWidget* W) {
-  QRect R = W->frameGeometry();
-  R.moveCenter(ScreenRect().center());
-  W->move(R.topLeft());
+  // Centred in pixels: on a scaled screen a unit spans more than one of them, and Qt rounds a
+  // window's place and size to pixels each on its own.
+  const double Ratio = ScreenRatio();
+  const QRect Screen = ScreenRect();
+  QSize Pixels;
+  if (!CurrentModePixels(Pixels)) Pixels = Screen.size() * Ratio;
+  const QSize Frame = W->frameGeometry().size() * Ratio;
+  W->move(Screen.topLeft() + QPoint(UnitsNearest((Pixels.width() - Frame.width()) / 2.0, Ratio),
+                                    UnitsNearest((Pixels.height() - Frame.height()) / 2.0, Ratio)));
 }
 
 TForm::TForm(QWidget* Parent) : QDialog(Parent) {

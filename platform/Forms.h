@@ -35,7 +35,8 @@ int UnitsCovering(int Pixels, double Ratio);
 // of them than pixels). Right after a mode switch this is the new size, which Qt's own screen
 // object reports only later.
 QRect ScreenRect();
-// Places the top-level window W centred on ScreenRect(), for its next showing.
+// Places the top-level window W centred on ScreenRect(), to the pixel as near as the scale allows,
+// for its next showing.
 void CentreOnScreen(QWidget* W);
 
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };

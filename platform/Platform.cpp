@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QProcess>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -196,7 +200,9 @@ void SetApplicationTitle(const std::string& Title) { GTitle = Title; }
 
 namespace {
 // Centred on the screen as it is now: after a display-mode switch the framework would centre it
-// on the size it still believes in.
+// on the size it still believes in. Once it learns the new size the box sizes itself anew (its
+// text wraps at a share of the screen's width) and is centred again, unless it has been put
+// elsewhere in the meantime.
 class TMessageBox : public QMessageBox {
 public:
   using QMessageBox::QMessageBox;
@@ -204,8 +210,31 @@ public:
 protected:
   void showEvent(QShowEvent* Event) override {
     QMessageBox::showEvent(Event);  // sizes the box
-    if (!Event->spontaneous()) CentreOnScreen(this);
+    if (!Event->spontaneous()) Centre();
   }
+  void resizeEvent(QResizeEvent* Event) override {
+    QMessageBox::resizeEvent(Event);
+    if (!FPlaces.empty() && !FMovedAway && isVisible()) Centre();
+  }
+  void moveEvent(QMoveEvent* Event) override {
+    QMessageBox::moveEvent(Event);
+    // The window system reports the box's own moves as well, some of them late; a place it was
+    // never put at is the user's (or the window manager's) choice.
+    if (!Event->spontaneous() || FPlaces.empty()) return;
+    const QPoint Now = pos();
+    if (std::none_of(FPlaces.begin(), FPlaces.end(), [&](const QPoint& P) {
+          return std::abs(P.x() - Now.x()) <= 1 && std::abs(P.y() - Now.y()) <= 1;
+        }))
+      FMovedAway = true;
+  }
+
+private:
+  void Centre() {
+    CentreOnScreen(this);
+    FPlaces.push_back(pos());
+  }
+  std::vector<QPoint> FPlaces;  // where the box was put, since it was shown
+  bool FMovedAway = false;
 };
 }  // namespace
 

@@ -333,19 +333,25 @@ demosaver::TSequenceMaker FailingSequence() {
 }
 }  // namespace
 
-// The X server offers the show's 640x480 besides the desktop's 800x600 and, as Xorg does,
-// refuses an output larger than its screen: the way back must grow the screen first.
+// The X server offers the show's 640x480 besides the desktop's 800x600 or 1024x768 and, as Xorg
+// does, refuses an output larger than its screen: the way back must grow the screen first.
 TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
-  UNDER_XVFB();
+  UNDER_XVFB_SCREEN("1024x768");
   xtools::TDisplay X;
   ASSERT_TRUE(X.Ok());
-  ASSERT_TRUE(X.AddModes({{640, 480}, {800, 600}}, {800, 600}));
+  const std::vector<std::pair<int, int>> Modes = {{640, 480}, {800, 600}, {1024, 768}};
+  ASSERT_TRUE(X.AddModes(Modes, {800, 600}));
   auto Screen = [&] {
     int W = 0, H = 0;
     X.ScreenSize(W, H);
     return std::to_string(W) + "x" + std::to_string(H) + " " + X.OutputMode();
   };
-  const std::string Own = "800x600 800x600_60", Switched = "640x480 640x480_60";
+  auto Named = [](std::pair<int, int> Size) {
+    const std::string S = std::to_string(Size.first) + "x" + std::to_string(Size.second);
+    return S + " " + S + "_60";
+  };
+  std::string Own = Named({800, 600});
+  const std::string Switched = Named({640, 480});
   const std::string Plain = MakeProgram({Slide()}, sr640x480);
   auto Playing = [&] { return Screen() == Switched && ShowsPicture(X, 0, 0, 639, 479); };
 
@@ -369,48 +375,68 @@ TEST(ShowProgram, DisplayModeSwitchedForTheShowAndRestoredOnEveryEnd) {
     EXPECT_EQ(Screen(), Own) << How;
   }
   // After the show a question waits at the desktop's own size, centred on it: the prompt of a
-  // linked sequence, or the message of a sequence that fails. A show started meanwhile only
-  // brings the question forward: the show does not come back, and the question still answers.
+  // linked sequence, or the message of a slide whose picture cannot be read, a text long enough
+  // to wrap at a share of the screen's width that the box takes once the program learns the
+  // restored size. A show started meanwhile only brings the question forward: the show does not
+  // come back, and the question still answers.
   struct Road {
     const char* Name;
     demosaver::TSequenceMaker Sequence;
     bool Plays;  // the show plays until a key ends it
     const char* Answer;
+    std::pair<int, int> Desktop;
+    const char* Scale;
   };
-  for (const Road& R :
-       {Road{"prompt", LinkedSlide(), true, "Escape"}, Road{"message", FailingSequence(), false, "Return"}}) {
+  const auto Message = [](std::pair<int, int> Desktop, const char* Scale) {
+    return Road{"message", showtest::DamagedSlide(60000), false, "Return", Desktop, Scale};
+  };
+  // A short message whose size in Qt's units, centred in them, misses the middle by more than a
+  // pixel at this scale.
+  const Road Short{"short message", FailingSequence(), false, "Return", {1024, 768}, "1.5"};
+  for (const Road& R : {Road{"prompt", LinkedSlide(), true, "Escape", {800, 600}, "1"}, Message({800, 600}, "1"),
+                        Message({800, 600}, "1.5"), Message({1024, 768}, "1"), Message({1024, 768}, "1.5"), Short}) {
+    const auto [W, H] = R.Desktop;
+    const std::string Case = std::string(R.Name) + " on " + std::to_string(W) + "x" + std::to_string(H) +
+                             " at a scale of " + R.Scale;
+    ASSERT_TRUE(X.AddModes(Modes, R.Desktop)) << Case;
+    Own = Named(R.Desktop);
     const std::string Program = MakeProgram({R.Sequence}, sr640x480);
-    Xdotool({"mousemove", "400", "300"});  // where the question comes
-    TSaverProcess S(Program, {"/s"});
+    Xdotool({"mousemove", QString::number(W / 2), QString::number(H / 2)});  // where the question comes
+    TSaverProcess S(Program, {"/s"}, {}, R.Scale);
     if (R.Plays) {
-      ASSERT_TRUE(WaitFor(Playing, PatientMs)) << Screen();
+      ASSERT_TRUE(WaitFor(Playing, PatientMs)) << Case << ": " << Screen();
       Key("space");
     }
+    ASSERT_TRUE(WaitFor([&] { return X.MappedTopLevels() == 1 && Screen() == Own && X.FocusInMappedTopLevel(); },
+                        PatientMs))
+        << Case << ": at the desktop's size, taking the keys: " << Screen();
+
+    // Once the second start ends, the first has handled its request and all the X server told it
+    // before, the restored screen size among it.
+    TSaverProcess Second(Program, {"/s"}, {}, R.Scale);
+    EXPECT_TRUE(Second.P.waitForFinished(PatientMs)) << Case;
+    EXPECT_EQ(Second.P.exitCode(), 0) << Case;
+    EXPECT_TRUE(S.Running()) << Case;
+    EXPECT_EQ(Screen(), Own) << Case;
+    EXPECT_FALSE(X.CursorHidden()) << Case;
     std::vector<xtools::TRect> Up;
     ASSERT_TRUE(WaitFor(
-        [&] { return (Up = X.MappedTopLevelRects()).size() == 1 && Screen() == Own && X.FocusInMappedTopLevel(); },
+        [&] {
+          Up = X.MappedTopLevelRects();
+          return Up.size() == 1 && std::abs(2 * Up[0].X + Up[0].Width - W) <= 2 &&
+                 std::abs(2 * Up[0].Y + Up[0].Height - H) <= 2;
+        },
         PatientMs))
-        << R.Name << " at the desktop's size, taking the keys: " << Screen();
-    EXPECT_NEAR(Up[0].X + Up[0].Width / 2, 400, 1) << R.Name << " " << Up[0];
-    EXPECT_NEAR(Up[0].Y + Up[0].Height / 2, 300, 1) << R.Name << " " << Up[0];
+        << Case << ": one window, centred to 1 pixel: " << testing::PrintToString(Up);
 
-    TSaverProcess Second(Program, {"/s"});
-    EXPECT_TRUE(Second.P.waitForFinished(PatientMs)) << R.Name;
-    EXPECT_EQ(Second.P.exitCode(), 0) << R.Name;
-    // The second start ends once the first has handled its request.
-    EXPECT_TRUE(S.Running()) << R.Name;
-    EXPECT_EQ(Screen(), Own) << R.Name;
-    EXPECT_EQ(X.MappedTopLevelRects(), Up) << R.Name << ": nothing new on the screen";
-    EXPECT_FALSE(X.CursorHidden()) << R.Name;
-
-    ASSERT_TRUE(WaitFor([&] { return X.FocusInMappedTopLevel(); }, PatientMs)) << R.Name;
+    ASSERT_TRUE(WaitFor([&] { return X.FocusInMappedTopLevel(); }, PatientMs)) << Case;
     Key(R.Answer);
-    EXPECT_TRUE(S.Ends()) << R.Name << " answers";
-    EXPECT_EQ(S.P.exitCode(), 0) << R.Name;
-    EXPECT_EQ(Screen(), Own) << R.Name;
-    EXPECT_EQ(X.MappedTopLevels(), 0) << R.Name;
-    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0) << R.Name;
-    EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0) << R.Name;
+    EXPECT_TRUE(S.Ends()) << Case << " answers";
+    EXPECT_EQ(S.P.exitCode(), 0) << Case;
+    EXPECT_EQ(Screen(), Own) << Case;
+    EXPECT_EQ(X.MappedTopLevels(), 0) << Case;
+    EXPECT_EQ(CountFiles(S.TempDir(), "SCR_MEDIA"), 0) << Case;
+    EXPECT_EQ(CountFiles(S.TempDir(), "EMB_FNT_"), 0) << Case;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "tests/saver/XDisplayTools.h"
 
+#include <algorithm>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
@@ -132,31 +134,47 @@ bool TDisplay::AddModes(const std::vector<std::pair<int, int>>& Sizes, std::pair
   if (FirstOutput(Dp, Res, Output, Crtc)) {
     for (const auto& [W, H] : Sizes) {
       std::string Name = std::to_string(W) + "x" + std::to_string(H) + "_60";
-      XRRModeInfo M{};
-      M.width = static_cast<unsigned>(W);
-      M.height = static_cast<unsigned>(H);
-      M.hSyncStart = M.width + 16;
-      M.hSyncEnd = M.width + 96;
-      M.hTotal = M.width + 160;
-      M.vSyncStart = M.height + 3;
-      M.vSyncEnd = M.height + 7;
-      M.vTotal = M.height + 25;
-      M.dotClock = static_cast<unsigned long>(M.hTotal) * M.vTotal * 60;  // exactly 60 Hz
-      M.name = Name.data();
-      M.nameLength = static_cast<unsigned>(Name.size());
-      const RRMode Id = XRRCreateMode(Dp, Root, &M);
-      if (!Id) continue;
-      XRRAddOutputMode(Dp, Output, Id);
+      // A mode made by an earlier call is taken again (the server refuses a second of a name).
+      RRMode Id = 0;
+      for (int I = 0; I < Res->nmode && !Id; ++I)
+        if (Name == std::string(Res->modes[I].name, Res->modes[I].nameLength)) Id = Res->modes[I].id;
+      if (!Id) {
+        XRRModeInfo M{};
+        M.width = static_cast<unsigned>(W);
+        M.height = static_cast<unsigned>(H);
+        M.hSyncStart = M.width + 16;
+        M.hSyncEnd = M.width + 96;
+        M.hTotal = M.width + 160;
+        M.vSyncStart = M.height + 3;
+        M.vSyncEnd = M.height + 7;
+        M.vTotal = M.height + 25;
+        M.dotClock = static_cast<unsigned long>(M.hTotal) * M.vTotal * 60;  // exactly 60 Hz
+        M.name = Name.data();
+        M.nameLength = static_cast<unsigned>(Name.size());
+        Id = XRRCreateMode(Dp, Root, &M);
+        if (!Id) continue;
+        XRRAddOutputMode(Dp, Output, Id);
+      }
       if (W == Current.first && H == Current.second) Show = Id;
     }
     XSync(Dp, False);
   }
   XRRFreeScreenResources(Res);
   if (!Show) return false;
+  // The screen takes the mode's size: it grows before the output changes and shrinks after, as
+  // the server checks the output against it.
+  int W = 0, H = 0;
+  ScreenSize(W, H);
+  const int MmW = DisplayWidthMM(Dp, DefaultScreen(Dp)), MmH = DisplayHeightMM(Dp, DefaultScreen(Dp));
+  const auto Resize = [&](int ToW, int ToH) { XRRSetScreenSize(Dp, Root, ToW, ToH, MmW * ToW / W, MmH * ToH / H); };
+  const int GrownW = std::max(W, Current.first), GrownH = std::max(H, Current.second);
+  if (GrownW != W || GrownH != H) Resize(GrownW, GrownH);
   Res = XRRGetScreenResources(Dp, Root);
   const bool Ok = Res && XRRSetCrtcConfig(Dp, Res, Crtc, CurrentTime, 0, 0, Show, RR_Rotate_0, &Output, 1) ==
                              RRSetConfigSuccess;
   if (Res) XRRFreeScreenResources(Res);
+  if (Ok && (GrownW != Current.first || GrownH != Current.second)) Resize(Current.first, Current.second);
+  XSync(Dp, False);
   return Ok && OutputMode() == std::to_string(Current.first) + "x" + std::to_string(Current.second) + "_60";
 }
 

@@ -49,8 +49,9 @@ public:
   // Whether the keyboard's focus lies in a mapped top-level window: a key then goes there,
   // wherever the pointer is.
   bool FocusInMappedTopLevel();
-  // Gives the screen's output a 60 Hz mode named "WxH_60" of each size, as a user's desktop
-  // offers several, and shows the one of Current; false when the server refused.
+  // Gives the screen's output a 60 Hz mode named "WxH_60" of each size (or takes the one an
+  // earlier call made), as a user's desktop offers several, and shows the one of Current on a
+  // screen of its size; false when the server refused.
   bool AddModes(const std::vector<std::pair<int, int>>& Sizes, std::pair<int, int> Current);
   // The name of the mode the screen's output shows; empty when none.
   std::string OutputMode();

@@ -54,7 +54,7 @@ bool WaitFor(const std::function<bool()>& Cond, int Ms) {
   return true;
 }
 
-TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs) {
+TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs, const char* Screen) {
   if (std::getenv(InnerFlag)) return TWhere::Inside;
   const std::string XvfbRun = FindProgram("xvfb-run");
   if (XvfbRun.empty() || FindProgram("xdotool").empty()) {
@@ -73,7 +73,7 @@ TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs) {
   // A server number of our own to start the search from, so parallel runs rarely meet.
   const QString Start = QString::number(100 + (getpid() % 5000));
   P.start(QString::fromStdString(XvfbRun),
-          {"-a", "-n", Start, "-s", "-screen 0 800x600x24 -nolisten tcp -noreset",
+          {"-a", "-n", Start, "-s", QStringLiteral("-screen 0 %1x24 -nolisten tcp -noreset").arg(Screen),
            QString::fromStdString("/proc/" + std::to_string(getpid()) + "/exe"), Filter});
   if (!P.waitForStarted(PatientMs)) {
     ADD_FAILURE() << "xvfb-run did not start: " << P.errorString().toStdString();

@@ -26,11 +26,12 @@ std::string FindProgram(const char* Name);
 bool WaitFor(const std::function<bool()>& Cond, int Ms);
 
 enum class TWhere { Inside, Done, Skip };
-// Outside the server: runs this very test again under xvfb-run (screen 800x600x24) and
-// reports its outcome: a failure there (or a run that outlasts TimeoutMs, which is then ended
-// with everything it started) fails this test (Done); a skip there skips it (Skip), as does
-// a missing xvfb-run or xdotool. Inside: the caller does the work.
-TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = WholeRunMs);
+// Outside the server: runs this very test again under xvfb-run (a screen of Screen, "WxH", at
+// 24 bits, which the server can shrink but never grow) and reports its outcome: a failure there
+// (or a run that outlasts TimeoutMs, which is then ended with everything it started) fails this
+// test (Done); a skip there skips it (Skip), as does a missing xvfb-run or xdotool. Inside: the
+// caller does the work.
+TWhere RunUnderXvfb(std::string& SkipWhy, int TimeoutMs = WholeRunMs, const char* Screen = "800x600");
 
 // Qt fixes the screen's scale when the application starts: runs this very test again on the
 // offscreen platform with QT_SCALE_FACTOR=Ratio; a failure there fails this test. Inside that
@@ -40,12 +41,14 @@ double ScaleOfThisRun();
 
 }  // namespace testsupport
 
-#define UNDER_XVFB()                                                  \
-  do {                                                                \
-    std::string SkipWhy_;                                             \
-    switch (::testsupport::RunUnderXvfb(SkipWhy_)) {                  \
-      case ::testsupport::TWhere::Inside: break;                      \
-      case ::testsupport::TWhere::Done: return;                       \
-      case ::testsupport::TWhere::Skip: GTEST_SKIP() << SkipWhy_;     \
-    }                                                                 \
+#define UNDER_XVFB() UNDER_XVFB_SCREEN("800x600")
+
+#define UNDER_XVFB_SCREEN(Screen)                                                       \
+  do {                                                                                  \
+    std::string SkipWhy_;                                                               \
+    switch (::testsupport::RunUnderXvfb(SkipWhy_, ::testsupport::WholeRunMs, Screen)) { \
+      case ::testsupport::TWhere::Inside: break;                                        \
+      case ::testsupport::TWhere::Done: return;                                         \
+      case ::testsupport::TWhere::Skip: GTEST_SKIP() << SkipWhy_;                       \
+    }                                                                                   \
   } while (0)
