@@ -13,15 +13,14 @@
 #include <QThread>
 
 #include <csignal>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <cstdlib>
 #include <functional>
 
 #include "tests/saver/ShowFixture.h"
 #include "tests/saver/XDisplayTools.h"
+#include "tests/support/SoundServer.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -553,37 +552,6 @@ TEST(ShowProgram, PreviewWhoseAnimationFailsStillEndsWithItsHost) {
   }
 }
 
-namespace {
-// A sound server that takes connections and never answers, where the media libraries look for
-// the user's one.
-class THungSoundServer {
-public:
-  THungSoundServer() {
-    const std::string Dir = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/pulse";
-    ::mkdir(Dir.c_str(), 0700);
-    sockaddr_un A{};
-    A.sun_family = AF_UNIX;
-    std::snprintf(A.sun_path, sizeof A.sun_path, "%s/native", Dir.c_str());
-    FFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    FOk = FFd >= 0 && ::bind(FFd, reinterpret_cast<sockaddr*>(&A), sizeof A) == 0 && ::listen(FFd, 64) == 0;
-  }
-  ~THungSoundServer() {
-    for (int C : FClients) ::close(C);
-    if (FFd >= 0) ::close(FFd);
-  }
-  bool Ok() const { return FOk; }
-  // Connections made so far (each is taken and left unanswered).
-  int Connections() {
-    for (int C; (C = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) FClients.push_back(C);
-    return static_cast<int>(FClients.size());
-  }
-
-private:
-  int FFd = -1;
-  bool FOk = false;
-  std::vector<int> FClients;
-};
-}  // namespace
 
 // Media that never answer hold neither the show nor its end: a movie whose file stalls on its
 // medium's thread, and a sound server that takes the connection and never answers (with a new
@@ -620,7 +588,9 @@ TEST(ShowProgram, MediaThatNeverAnswerHoldNeitherTheShowNorItsEnd) {
   }
   {
     SCOPED_TRACE("a sound server that never answers");
-    THungSoundServer Server;
+    const std::string Dir = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/pulse";
+    ::mkdir(Dir.c_str(), 0700);
+    testsupport::HungSoundServer Server(Dir + "/native");  // where the media libraries look for it
     ASSERT_TRUE(Server.Ok());
     const std::string Program = MakeProgram({Slide()}, sr640x480, 10, true);
     const uint32_t Host = X.MakeWindow(100, 80, 320, 240, 0xFFFFFF);
