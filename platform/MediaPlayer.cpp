@@ -429,6 +429,7 @@ private:
   QAudioDevice Device;             // the sound server's output; none without a server
   std::unique_ptr<QAudioSink> Output;
   QIODevice* Stream = nullptr;  // writes into Output
+  bool OutputLost = false;
   QAudioFormat Format;          // of every byte in Pcm
   QByteArray Pcm;               // the medium decoded, from byte Base on
   qint64 Base = 0;
@@ -826,7 +827,7 @@ void TSoundLane::StartPlay() {
     }
     Pos = 0;
   }
-  if (!Output) MakeOutput();
+  if (!Output && !OutputLost) MakeOutput();
   if (!Output) {
     Clock.start();
     ClockFrom = Pos;
@@ -861,6 +862,9 @@ void TSoundLane::LoseOutput() {
   Output->stop();
   Output.reset();
   Stream = nullptr;
+  // A server that stopped or went away would hold every new output as long: this medium stays
+  // on the clock.
+  OutputLost = true;
   Clock.start();
   ClockFrom = Pos;
 }

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -831,6 +832,47 @@ TEST_P(RealSoundServer, LoopsPlayOnWithoutAGap) {
 
 INSTANTIATE_TEST_SUITE_P(Media, RealSoundServer, ::testing::ValuesIn(LoopCases),
                          [](const ::testing::TestParamInfo<TLoopCase>& I) { return I.param.Name; });
+
+// A sound server that goes away or stops answering while a sound loops: the loop goes on by the
+// clock, so the channel never reports playing while nothing sounds.
+class SoundServerLost : public ::testing::TestWithParam<int> {};
+
+TEST_P(SoundServerLost, TheLoopGoesOnByTheClock) {
+  if (const char* Server = std::getenv("RIZUDER_TEST_PULSE")) {
+    setenv("PULSE_SERVER", Server, 1);
+    auto P = plat::CreateMediaPlayer();
+    int Ends = 0;
+    P->OnNotify = [&](TMediaPlayer* Sender) {
+      if (Sender->NotifyValue() != nvSuccessful) return;
+      ++Ends;
+      Sender->Play();
+    };
+    P->SetFileName(testsupport::TempDir() + "/tone.wav");
+    ASSERT_TRUE(mediafixtures::WriteFile(P->FileName(), mediafixtures::SineWav(500)));
+    P->SetNotify(true);
+    P->Open();
+    P->Play();
+    ASSERT_TRUE(WaitFor([&] { return Ends >= 2; }, KLong));
+    ::kill(static_cast<pid_t>(std::atoll(std::getenv("RIZUDER_TEST_PULSE_PID"))), GetParam());
+    EXPECT_TRUE(WaitFor([&] { return Ends >= 8; }, KLong)) << "ends seen: " << Ends;
+    EXPECT_EQ(P->Mode(), mpPlaying);
+    return;
+  }
+  testsupport::SoundServer Server;
+  std::string Why;
+  ASSERT_TRUE(Server.Start(testsupport::TestDir() + "/run", Why)) << Why;
+  QProcessEnvironment Env;
+  Env.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Server.Address()));
+  Env.insert("RIZUDER_TEST_PULSE_PID", QString::number(Server.Pid()));
+  EXPECT_TRUE(RunAlone((std::string("*") + ::testing::UnitTest::GetInstance()->current_test_info()->name())
+                           .c_str(),
+                       Env, 3 * KLong, [&] { Server.Recorded(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, SoundServerLost, ::testing::Values(SIGKILL, SIGSTOP),
+                         [](const ::testing::TestParamInfo<int>& I) {
+                           return I.param == SIGKILL ? "Gone" : "Frozen";
+                         });
 
 // The framework's start is counted once, from the first medium handed over: a medium handed over
 // while a sound server that never answers holds the start fails when that first limit runs out,

@@ -82,6 +82,8 @@ bool SoundServer::Start(const std::string& Dir, std::string& Why) {
   return true;
 }
 
+int64_t SoundServer::Pid() const { return FServer ? FServer->processId() : 0; }
+
 const std::string& SoundServer::Recorded() {
   if (FRecorder) {
     const QByteArray More = FRecorder->readAllStandardOutput();

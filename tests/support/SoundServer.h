@@ -24,6 +24,8 @@ public:
   bool Start(const std::string& Dir, std::string& Why);
   // What a client names to reach the server (PULSE_SERVER).
   std::string Address() const { return "unix:" + FSocket; }
+  // The server's process id.
+  int64_t Pid() const;
   // The recording so far, from its start.
   const std::string& Recorded();
   // Milliseconds recorded so far.
