@@ -129,9 +129,11 @@ void TfrmPreview::FormShow() {
 }
 
 void TfrmPreview::AnimationFailed(const std::exception& E) {
-  FFailed = true;
+  if (FReported) return;
+  FReported = true;
   // Reported once the event at hand is done: an exception must not unwind through the GUI's
-  // timer or show handling, and the timer goes on watching the host while the message is up.
+  // timer or show handling, and the timer goes on stepping and watching the host while the
+  // message is up.
   QMetaObject::invokeMethod(
       this, [Text = std::string(E.what())] { TApplication::HandleException(std::runtime_error(Text)); },
       Qt::QueuedConnection);
@@ -153,11 +155,12 @@ void TfrmPreview::tmrStartTimer() {
       return;
     }
   }
-  if (FFailed) return;
   try {
     FAnimation->Step();
   } catch (const std::exception& E) {
-    // One report, not one per tick: the preview keeps its last picture until its host goes.
+    // The show goes on: the controller moves on from a sequence whose start failed (its clock
+    // is from an earlier start or none, so its time is up), and a picture that could not be
+    // decoded is held empty and does not fail again.
     AnimationFailed(E);
   }
 }

@@ -36,6 +36,7 @@ private:
 
   std::unique_ptr<QWindow> FHost;
   int FTicks = 0;
-  // The animation failed: it is not stepped again, but the host is still watched.
-  bool FFailed = false;
+  // A failure has been reported: later ones are not, so that one that recurs on every tick
+  // cannot flood the host with messages. Stepping goes on regardless.
+  bool FReported = false;
 };

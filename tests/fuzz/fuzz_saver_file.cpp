@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -27,13 +28,25 @@
 
 namespace {
 uint32_t GClock = 100000;
+std::string GDir;
+
+void RemoveDir() {
+  std::error_code Ec;
+  std::filesystem::remove_all(GDir, Ec);
 }
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // Media and fonts of the inputs are unpacked into a folder of this run.
-  static std::string Dir = "/tmp/fuzz-saver-XXXXXX";
-  if (mkdtemp(Dir.data())) setenv("TMPDIR", Dir.c_str(), 1);
+  // Media and fonts of the inputs are unpacked into a folder of this run, removed when the run
+  // exits.
+  const char* Base = std::getenv("TMPDIR");
+  std::string Dir = std::string(Base && *Base ? Base : "/tmp") + "/fuzz-saver-XXXXXX";
+  if (mkdtemp(Dir.data())) {
+    GDir = Dir;
+    std::atexit(RemoveDir);
+    setenv("TMPDIR", Dir.c_str(), 1);
+  }
   static QApplication* App = new QApplication(*argc, *argv);
   (void)App;
   {

@@ -100,6 +100,23 @@ void Collect(const std::vector<TStreamItem>& Items, std::vector<int64_t>& Out) {
   }
 }
 
+void CollectContents(const std::vector<TStreamItem>& Items, int64_t MinTextBytes,
+                     std::vector<std::pair<int64_t, int64_t>>& Out) {
+  for (const TStreamItem& It : Items) {
+    const bool Contents = It.Tag == 2 && (It.Name.rfind("BufferData", 0) == 0 || It.Name == "FontData");
+    const auto Size = static_cast<int64_t>(It.Tag == 1 ? It.Text.size() : It.Bytes.size());
+    if ((Contents && Size > 0) || (It.Tag == 1 && Size > MinTextBytes)) Out.emplace_back(It.End - Size, It.End);
+    CollectContents(It.Children, MinTextBytes, Out);
+  }
+}
+
+void CollectTops(const std::vector<TStreamItem>& Items, std::vector<int64_t>& Out) {
+  for (const TStreamItem& It : Items) {
+    if (It.Tag == 2 && !It.Bytes.empty() && It.Bytes.size() <= 8) Out.push_back(It.End - 1);
+    CollectTops(It.Children, Out);
+  }
+}
+
 }  // namespace
 
 const TStreamItem* TStreamItem::Child(const std::string& ChildName) const {
@@ -140,6 +157,19 @@ std::vector<int64_t> ItemBoundaries(const std::vector<TStreamItem>& Items) {
   Collect(Items, R);
   std::sort(R.begin(), R.end());
   R.erase(std::unique(R.begin(), R.end()), R.end());
+  return R;
+}
+
+std::vector<std::pair<int64_t, int64_t>> ContentValues(const std::vector<TStreamItem>& Items,
+                                                       int64_t MinTextBytes) {
+  std::vector<std::pair<int64_t, int64_t>> R;
+  CollectContents(Items, MinTextBytes, R);
+  return R;
+}
+
+std::vector<int64_t> NumberTopBytes(const std::vector<TStreamItem>& Items) {
+  std::vector<int64_t> R;
+  CollectTops(Items, R);
   return R;
 }
 

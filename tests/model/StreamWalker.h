@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace modeltest {
@@ -30,5 +31,13 @@ struct TStreamItem {
 std::vector<TStreamItem> WalkItems(const std::string& Data, int64_t Offset = 0, int MaxItems = -1);
 // Every item's start and end offset, nested ones included, sorted and unique.
 std::vector<int64_t> ItemBoundaries(const std::vector<TStreamItem>& Items);
+// The bytes of every value that the reader takes as it comes: the chunks of an embedded file,
+// a font's data and every text longer than MinTextBytes; nested ones included, as [first, end)
+// pairs in stream order.
+std::vector<std::pair<int64_t, int64_t>> ContentValues(const std::vector<TStreamItem>& Items,
+                                                       int64_t MinTextBytes);
+// The last byte of every binary value of up to 8 bytes, nested ones included: the top byte of
+// a number, whose change makes it huge or negative.
+std::vector<int64_t> NumberTopBytes(const std::vector<TStreamItem>& Items);
 
 }  // namespace modeltest

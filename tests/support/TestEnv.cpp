@@ -5,6 +5,11 @@
 
 #include <QApplication>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +25,47 @@ namespace testsupport {
 namespace {
 std::string GDir;
 std::string GBase;  // taken before any test changes TMPDIR
+// The process whose test uses a folder holds a lock on it, which goes with the process even
+// when it is killed: a later run tells a forsaken folder from one in use by that lock.
+constexpr const char FolderPrefix[] = "rizuder-tests-";
+int GDirLock = -1;
+
+bool SameFile(int Fd, const std::string& Path) {
+  struct stat A {}, B {};
+  return fstat(Fd, &A) == 0 && lstat(Path.c_str(), &B) == 0 && A.st_dev == B.st_dev && A.st_ino == B.st_ino;
+}
+
+// A new folder under GBase, locked before anything is put inside it.
+std::string MakeLockedFolder() {
+  for (int Try = 0; Try < 100; ++Try) {
+    std::string Dir = GBase + "/" + FolderPrefix + "XXXXXX";
+    if (!mkdtemp(Dir.data())) break;
+    const int Fd = open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (Fd < 0) continue;
+    // Without locks on this file system nothing is cleared either: the folder is used as it is.
+    if (flock(Fd, LOCK_EX) != 0 || SameFile(Fd, Dir)) {
+      GDirLock = Fd;
+      return Dir;
+    }
+    // Another run cleared it between its making and its locking.
+    close(Fd);
+  }
+  std::abort();
+}
+
+// Removes the folders that runs killed before their end left behind.
+void ClearForsakenFolders() {
+  std::vector<fs::path> Found;
+  std::error_code Ec;
+  for (const auto& E : fs::directory_iterator(GBase, Ec))
+    if (E.path().filename().string().starts_with(FolderPrefix)) Found.push_back(E.path());
+  for (const fs::path& P : Found) {
+    const int Fd = open(P.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (Fd < 0) continue;
+    if (flock(Fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(P, Ec);
+    close(Fd);
+  }
+}
 std::vector<plat::MessageBoxRequest> GBoxes;
 std::deque<int> GAnswers;
 
@@ -36,9 +82,7 @@ int RecordBox(const plat::MessageBoxRequest& R) {
 
 class IsolatingListener : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
-    std::string Tmpl = GBase + "/rizuder-test-XXXXXX";
-    if (!mkdtemp(Tmpl.data())) std::abort();
-    GDir = Tmpl;
+    GDir = MakeLockedFolder();
     for (const char* Sub : {"config", "data", "tmp"}) fs::create_directories(GDir + "/" + Sub);
     setenv("XDG_CONFIG_HOME", (GDir + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (GDir + "/data").c_str(), 1);
@@ -64,6 +108,8 @@ class IsolatingListener : public ::testing::EmptyTestEventListener {
     std::error_code Ec;
     if (!GDir.empty()) fs::remove_all(GDir, Ec);
     GDir.clear();
+    if (GDirLock >= 0) close(GDirLock);
+    GDirLock = -1;
   }
 };
 }  // namespace
@@ -108,6 +154,7 @@ std::string SourcePath(const std::string& Relative) {
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   testsupport::GBase = fs::temp_directory_path().string();
+  testsupport::ClearForsakenFolders();
   ::testing::InitGoogleTest(&argc, argv);
   QApplication App(argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new testsupport::IsolatingListener);

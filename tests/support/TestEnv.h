@@ -1,6 +1,7 @@
 #pragma once
 // Every test runs in its own directories: XDG_CONFIG_HOME, XDG_DATA_HOME and TMPDIR point into
-// a fresh folder that is removed afterwards. Message boxes are recorded, never shown.
+// a fresh folder that is removed afterwards; a folder that a killed run left behind is removed
+// by the next test program that starts. Message boxes are recorded, never shown.
 
 #include <deque>
 #include <string>
