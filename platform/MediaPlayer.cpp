@@ -909,7 +909,8 @@ void TSoundLane::Feed() {
   }
   if (AllDecoded && Pos >= Decoded() && Unplayed() <= Format.bytesForDuration(KEndAheadUs)) {
     Feeder->stop();
-    EndPlay(false);
+    // Nothing to play (decoded anew, and failing now) is a failure, which is not replayed.
+    EndPlay(Decoded() == 0);
   }
 }
 
