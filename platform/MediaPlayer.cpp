@@ -421,7 +421,6 @@ private:
   void MakeOutput();
   void LoseOutput();
   qint64 Writable() const;
-  qint64 Unplayed() const;
   qint64 Decoded() const { return Base + Pcm.size(); }
 
   std::unique_ptr<QAudioDecoder> Decoder;
@@ -875,10 +874,6 @@ qint64 TSoundLane::Writable() const {
   return std::max<qint64>(0, ClockFrom + Due - Pos);
 }
 
-qint64 TSoundLane::Unplayed() const {
-  return Output ? std::max<qint64>(0, Output->bufferSize() - Output->bytesFree()) : 0;
-}
-
 void TSoundLane::Feed() {
   Take();
   if (!Playing) {
@@ -898,16 +893,19 @@ void TSoundLane::Feed() {
     Pcm.remove(0, Pos - Base);
     Base = Pos;
   }
+  qint64 Unplayed = 0;  // what the output holds still
   if (Output) {
     const qint64 Free = Output->bytesFree();
+    Unplayed = std::max<qint64>(0, Output->bufferSize() - Free);
     if (Free != LastFree) {
       LastFree = Free;
       Progress.start();
-    } else if (Unplayed() > 0 && Progress.elapsed() > KOutputStuckMs) {
+    } else if (Unplayed > 0 && Progress.elapsed() > KOutputStuckMs) {
       LoseOutput();
+      Unplayed = 0;
     }
   }
-  if (AllDecoded && Pos >= Decoded() && Unplayed() <= Format.bytesForDuration(KEndAheadUs)) {
+  if (AllDecoded && Pos >= Decoded() && Unplayed <= Format.bytesForDuration(KEndAheadUs)) {
     Feeder->stop();
     // Nothing to play (decoded anew, and failing now) is a failure, which is not replayed.
     EndPlay(Decoded() == 0);

@@ -45,6 +45,13 @@ struct TNotifyLog {
   }
 };
 
+// Writes a medium into the test's temporary folder; its path.
+std::string Medium(const std::string& Name, const std::string& Bytes) {
+  const std::string Path = testsupport::TempDir() + "/" + Name;
+  EXPECT_TRUE(mediafixtures::WriteFile(Path, Bytes));
+  return Path;
+}
+
 // Processes events until Done or the time is up; true when Done.
 bool WaitFor(const std::function<bool()>& Done, int Ms) {
   QElapsedTimer T;
@@ -367,11 +374,7 @@ constexpr int KLong = testsupport::PatientMs;
 
 class RealMediaPlayer : public ::testing::Test {
 protected:
-  std::string Write(const std::string& Name, const std::string& Bytes) {
-    const std::string Path = testsupport::TempDir() + "/" + Name;
-    EXPECT_TRUE(mediafixtures::WriteFile(Path, Bytes));
-    return Path;
-  }
+  static std::string Write(const std::string& Name, const std::string& Bytes) { return Medium(Name, Bytes); }
   std::string Tone(int Ms) { return Write("tone.wav", mediafixtures::SineWav(Ms)); }
   std::string Movie() { return Write("movie.avi", mediafixtures::MjpegAvi(64, 48, 10, 20)); }
   // A medium whose open never completes, as on a stalled disk: reading a pipe without a writer.
@@ -731,6 +734,23 @@ const TLoopCase LoopCases[] = {
 constexpr int KLoopPlayMs = 20000;  // how long the loops play once they sound
 constexpr int KLongestGapMs = 300;
 
+// Plays P again from each end it reports, as the show's replay handler does, counting the ends;
+// any other outcome goes to Others.
+void LoopOnEnds(TMediaPlayer& P, int& Ends, std::vector<TMPNotifyValues>* Others = nullptr) {
+  P.OnNotify = [&Ends, Others](TMediaPlayer* Sender) {
+    if (Sender->NotifyValue() != nvSuccessful) {
+      if (Others) Others->push_back(Sender->NotifyValue());
+      return;
+    }
+    ++Ends;
+    Sender->SetNotify(true);
+    Sender->Play();
+  };
+  P.SetNotify(true);
+  P.Open();
+  P.Play();
+}
+
 // The side that plays, in a process of its own that meets the server from its start.
 void PlayLoops(const TLoopCase& Case) {
   if (Case.Streamed) plat::SetSoundCacheLimit(4096);
@@ -739,30 +759,16 @@ void PlayLoops(const TLoopCase& Case) {
   std::vector<TMPNotifyValues> Others;
   for (size_t I = 0; I < Case.Kinds.size(); ++I) {
     const std::string& Kind = Case.Kinds[I];
-    const std::string Path = testsupport::TempDir() + "/" + Kind + (Kind == "midi" ? ".mid" : ".wav");
-    ASSERT_TRUE(mediafixtures::WriteFile(Path, Kind == "midi"     ? mediafixtures::MidiTune(400, 4)
-                                               : Kind == "tone440" ? mediafixtures::SineWav(500, 440)
-                                                                   : mediafixtures::SineWav(2000, 660)));
     auto P = plat::CreateMediaPlayer();
-    P->OnNotify = [&Ends, &Others, I](TMediaPlayer* Sender) {
-      if (Sender->NotifyValue() != nvSuccessful) {
-        Others.push_back(Sender->NotifyValue());
-        return;
-      }
-      ++Ends[I];
-      Sender->SetNotify(true);
-      Sender->Play();
-    };
-    P->SetFileName(Path);
-    P->Open();
-    P->SetNotify(true);
-    P->Play();
+    P->SetFileName(Kind == "midi"      ? Medium("midi.mid", mediafixtures::MidiTune(400, 4))
+                   : Kind == "tone440" ? Medium("tone440.wav", mediafixtures::SineWav(500, 440))
+                                       : Medium("tone660.wav", mediafixtures::SineWav(2000, 660)));
+    LoopOnEnds(*P, Ends[I], &Others);
     Players.push_back(std::move(P));
   }
   if (Case.Movie) {
     auto M = plat::CreateMediaPlayer();
-    M->SetFileName(testsupport::TempDir() + "/movie.avi");
-    ASSERT_TRUE(mediafixtures::WriteFile(M->FileName(), mediafixtures::MjpegAvi(64, 48, 100, 20)));
+    M->SetFileName(Medium("movie.avi", mediafixtures::MjpegAvi(64, 48, 100, 20)));
     M->Open();
     M->Play();
     Players.push_back(std::move(M));
@@ -778,18 +784,27 @@ void PlayLoops(const TLoopCase& Case) {
   for (auto& P : Players) P->Close();
 }
 
-}  // namespace
+// In the test's run of its own (see RunAlone): true, with the sound server its first run gave it.
+bool RunningAlone() {
+  const char* Server = std::getenv("RIZUDER_TEST_PULSE");
+  if (Server) setenv("PULSE_SERVER", Server, 1);
+  return Server != nullptr;
+}
 
-// Runs the test Name again in a process of its own with Add in its environment, so that it meets
-// the media framework and the sound server from the start; WhileRunning is called meanwhile.
-::testing::AssertionResult RunAlone(const char* Name, const QProcessEnvironment& Add, int Ms,
-                                    const std::function<void()>& WhileRunning = {}) {
+// Runs the current test again in a process of its own, which meets the media framework and the
+// sound server at Address from its start; Add goes into its environment, and WhileRunning is
+// called meanwhile.
+::testing::AssertionResult RunAlone(const std::string& Address, int Ms, const std::function<void()>& WhileRunning,
+                                    QProcessEnvironment Add = {}) {
+  const ::testing::TestInfo* Self = ::testing::UnitTest::GetInstance()->current_test_info();
+  Add.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Address));
   QProcess Child;
   QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
   Env.insert(Add);
   Child.setProcessEnvironment(Env);
   Child.setProcessChannelMode(QProcess::MergedChannels);
-  Child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + Name});
+  Child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name())});
   const bool Ended = WaitFor(
       [&] {
         if (WhileRunning) WhileRunning();
@@ -803,24 +818,18 @@ void PlayLoops(const TLoopCase& Case) {
   return ::testing::AssertionFailure() << (Ended ? "" : "it did not end\n") << Out.toStdString();
 }
 
+}  // namespace
+
 class RealSoundServer : public ::testing::TestWithParam<TLoopCase> {};
 
 TEST_P(RealSoundServer, LoopsPlayOnWithoutAGap) {
-  const std::string Self =
-      std::string("*RealSoundServer.LoopsPlayOnWithoutAGap/") + GetParam().Name;
-  if (const char* Server = std::getenv("RIZUDER_TEST_PULSE")) {
-    setenv("PULSE_SERVER", Server, 1);
-    PlayLoops(GetParam());
-    return;
-  }
+  if (RunningAlone()) return PlayLoops(GetParam());
   testsupport::SoundServer Server;
   std::string Why;
   ASSERT_TRUE(Server.Start(testsupport::TestDir() + "/run", Why)) << Why;
-  QProcessEnvironment Env;
-  Env.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Server.Address()));
   const int FromMs = Server.RecordedMs();
   // The recording is read while the loops play, so the recorder never waits on its pipe.
-  ASSERT_TRUE(RunAlone(Self.c_str(), Env, KLong + KLoopPlayMs, [&] { Server.Recorded(); }));
+  ASSERT_TRUE(RunAlone(Server.Address(), KLong + KLoopPlayMs, [&] { Server.Recorded(); }));
   const int ToMs = Server.RecordedMs();
   for (const double Hz : GetParam().Heard) {
     const testsupport::Hearing H = testsupport::Listen(testsupport::Heard(Server.Recorded(), Hz), FromMs, ToMs);
@@ -838,20 +847,11 @@ INSTANTIATE_TEST_SUITE_P(Media, RealSoundServer, ::testing::ValuesIn(LoopCases),
 class SoundServerLost : public ::testing::TestWithParam<int> {};
 
 TEST_P(SoundServerLost, TheLoopGoesOnByTheClock) {
-  if (const char* Server = std::getenv("RIZUDER_TEST_PULSE")) {
-    setenv("PULSE_SERVER", Server, 1);
+  if (RunningAlone()) {
     auto P = plat::CreateMediaPlayer();
     int Ends = 0;
-    P->OnNotify = [&](TMediaPlayer* Sender) {
-      if (Sender->NotifyValue() != nvSuccessful) return;
-      ++Ends;
-      Sender->Play();
-    };
-    P->SetFileName(testsupport::TempDir() + "/tone.wav");
-    ASSERT_TRUE(mediafixtures::WriteFile(P->FileName(), mediafixtures::SineWav(500)));
-    P->SetNotify(true);
-    P->Open();
-    P->Play();
+    P->SetFileName(Medium("tone.wav", mediafixtures::SineWav(500)));
+    LoopOnEnds(*P, Ends);
     ASSERT_TRUE(WaitFor([&] { return Ends >= 2; }, KLong));
     ::kill(static_cast<pid_t>(std::atoll(std::getenv("RIZUDER_TEST_PULSE_PID"))), GetParam());
     EXPECT_TRUE(WaitFor([&] { return Ends >= 8; }, KLong)) << "ends seen: " << Ends;
@@ -862,11 +862,8 @@ TEST_P(SoundServerLost, TheLoopGoesOnByTheClock) {
   std::string Why;
   ASSERT_TRUE(Server.Start(testsupport::TestDir() + "/run", Why)) << Why;
   QProcessEnvironment Env;
-  Env.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Server.Address()));
   Env.insert("RIZUDER_TEST_PULSE_PID", QString::number(Server.Pid()));
-  EXPECT_TRUE(RunAlone((std::string("*") + ::testing::UnitTest::GetInstance()->current_test_info()->name())
-                           .c_str(),
-                       Env, 3 * KLong, [&] { Server.Recorded(); }));
+  EXPECT_TRUE(RunAlone(Server.Address(), 3 * KLong, [&] { Server.Recorded(); }, Env));
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, SoundServerLost, ::testing::Values(SIGKILL, SIGSTOP),
@@ -878,13 +875,11 @@ INSTANTIATE_TEST_SUITE_P(Media, SoundServerLost, ::testing::Values(SIGKILL, SIGS
 // while a sound server that never answers holds the start fails when that first limit runs out,
 // not a whole limit after its own open.
 TEST(MediaFramework, ItsStartIsCountedOnceFromTheFirstMedium) {
-  if (const char* Server = std::getenv("RIZUDER_TEST_PULSE")) {
-    setenv("PULSE_SERVER", Server, 1);
+  if (RunningAlone()) {
     constexpr int Limit = 3000;
     plat::SetMediaOpenLimits(Limit, 5000);
     auto First = plat::CreateMediaPlayer();
-    First->SetFileName(testsupport::TempDir() + "/tone.wav");
-    ASSERT_TRUE(mediafixtures::WriteFile(First->FileName(), mediafixtures::SineWav(300)));
+    First->SetFileName(Medium("tone.wav", mediafixtures::SineWav(300)));
     First->Open();
     // Timers run in the order they are due: this one, due after the first limit but before a
     // limit counted from the second open, sees how both opens ended.
@@ -893,8 +888,7 @@ TEST(MediaFramework, ItsStartIsCountedOnceFromTheFirstMedium) {
     QTimer::singleShot(Limit * 4 / 3, [&] { Seen = First->Error() + " / " + Second->Error(); });
     WaitFor([] { return false; }, Limit * 2 / 3);
     Second = plat::CreateMediaPlayer();
-    Second->SetFileName(testsupport::TempDir() + "/movie.avi");
-    ASSERT_TRUE(mediafixtures::WriteFile(Second->FileName(), mediafixtures::MjpegAvi(64, 48, 10, 20)));
+    Second->SetFileName(Medium("movie.avi", mediafixtures::MjpegAvi(64, 48, 10, 20)));
     Second->Open();
     ASSERT_TRUE(WaitFor([&] { return !Seen.empty(); }, KLong));
     EXPECT_EQ(Seen, std::string(SMCINotStarted) + " / " + SMCINotStarted);
@@ -903,9 +897,6 @@ TEST(MediaFramework, ItsStartIsCountedOnceFromTheFirstMedium) {
   const std::string Socket = testsupport::TestDir() + "/hung";
   testsupport::HungSoundServer Server(Socket);
   ASSERT_TRUE(Server.Ok());
-  QProcessEnvironment Env;
-  Env.insert("RIZUDER_TEST_PULSE", QString::fromStdString(Server.Address()));
-  EXPECT_TRUE(RunAlone("MediaFramework.ItsStartIsCountedOnceFromTheFirstMedium", Env, KLong,
-                       [&] { Server.Connections(); }));
+  EXPECT_TRUE(RunAlone(Server.Address(), KLong, [&] { Server.Connections(); }));
   EXPECT_GT(Server.Connections(), 0) << "the sound server was never asked";
 }
